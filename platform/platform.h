@@ -1,0 +1,60 @@
+// The seam between the program and its operating system. Everything that knows POSIX or
+// Windows lives behind these declarations, with one implementation per system.
+#pragma once
+
+#include <cstdio>
+
+namespace platform {
+
+// Once at start-up, before anything else: process-wide settings the rest relies on.
+void InitProcess();
+
+// The raw command line: one text holding the program's path and then its arguments as typed.
+// POSIX hands the arguments over one by one, so there the text is rebuilt from argv: arguments
+// joined by single blanks, and an argument that is empty or holds a blank, tab, line feed or
+// double quote written in double quotes with every inner double quote doubled, so that
+// splitting the text gives back exactly the original arguments. The text lives until the process
+// ends. Null when storage for it cannot be had.
+const char* RawCommandLine(int argc, char** argv);
+
+enum class BoxStyle { kInformation, kWarning };
+
+// A modal message box under `caption`. On a console the information box goes to standard
+// output and the warning box to standard error: the caption on a line of its own, then the
+// text, then a line feed unless the text ends with one. Returns the id of the button that closed
+// the box (1, OK), or 0 when no box could be shown.
+int ShowBox(const char* text, const char* caption, BoxStyle style);
+
+// Ends the process with `code`, running the end-of-process handlers.
+[[noreturn]] void ExitProcess(int code);
+
+// A file that replaces its target only once everything written to it is safely stored.
+// The content goes to a temporary file in the target's directory; Commit() moves it over the
+// target only when every write, the flush and the close succeeded. Until then, and after any
+// failure, an existing target stays exactly as it was, and the temporary file is removed
+// (also when the process is interrupted by a signal). A replaced target keeps its permission
+// bits; a new one gets the usual permissions for new files.
+class ReplacementFile {
+ public:
+  ReplacementFile() = default;
+  ~ReplacementFile();
+  ReplacementFile(const ReplacementFile&) = delete;
+  ReplacementFile& operator=(const ReplacementFile&) = delete;
+
+  // Creates the temporary file for `target`. False when it cannot be created.
+  bool Open(const char* target);
+  // The stream to write the content to; null before Open() and after Commit() or Discard().
+  std::FILE* Stream() const { return stream_; }
+  // Flushes, stores and closes the file, then moves it over the target. True when the target
+  // now holds the new content; otherwise the temporary file is gone and the target untouched.
+  bool Commit();
+  // Drops the temporary file; the target stays as it was.
+  void Discard();
+
+ private:
+  std::FILE* stream_ = nullptr;
+  char* tempPath_ = nullptr;
+  char* targetPath_ = nullptr;
+};
+
+}  // namespace platform

@@ -1,0 +1,227 @@
+// POSIX side of the platform seam.
+#include "platform/platform.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <atomic>
+#include <climits>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace platform {
+namespace {
+
+mode_t gUmask = 022;
+
+// The temporary file being written, if any, so an interrupting signal can remove it.
+std::atomic<const char*> gPendingTemp{nullptr};
+static_assert(std::atomic<const char*>::is_always_lock_free);
+
+void RemovePendingTempAndDie(int sig) {
+  const char* temp = gPendingTemp.load();
+  if (temp != nullptr) {
+    unlink(temp);
+  }
+  signal(sig, SIG_DFL);
+  raise(sig);
+}
+
+bool NeedsQuotes(const char* arg) {
+  if (*arg == '\0') {
+    return true;
+  }
+  return std::strpbrk(arg, " \t\n\"") != nullptr;
+}
+
+char* CopyText(const char* text) {
+  size_t n = std::strlen(text);
+  char* copy = new (std::nothrow) char[n + 1];
+  if (copy != nullptr) {
+    std::memcpy(copy, text, n + 1);
+  }
+  return copy;
+}
+
+// Where the data of `target` really lives: a symbolic link is followed so that the file it
+// points to is replaced, not the link.
+char* ResolveTarget(const char* target) {
+  struct stat st;
+  if (lstat(target, &st) == 0 && S_ISLNK(st.st_mode)) {
+    char* real = realpath(target, nullptr);
+    if (real != nullptr) {
+      char* copy = CopyText(real);
+      std::free(real);
+      return copy;
+    }
+  }
+  return CopyText(target);
+}
+
+}  // namespace
+
+void InitProcess() {
+  // A write past a file-size limit must fail like any other write, so the save reports it and
+  // removes its temporary file, instead of killing the process.
+  signal(SIGXFSZ, SIG_IGN);
+
+  gUmask = umask(0);
+  umask(gUmask);
+
+  struct sigaction action {};
+  action.sa_handler = RemovePendingTempAndDie;
+  sigemptyset(&action.sa_mask);
+  for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+    sigaction(sig, &action, nullptr);
+  }
+}
+
+const char* RawCommandLine(int argc, char** argv) {
+  size_t length = 1;
+  for (int i = 0; i < argc; ++i) {
+    length += std::strlen(argv[i]) + 1;
+    if (NeedsQuotes(argv[i])) {
+      length += 2;
+      for (const char* c = argv[i]; *c != '\0'; ++c) {
+        length += (*c == '"') ? 1 : 0;
+      }
+    }
+  }
+  char* line = new (std::nothrow) char[length];
+  if (line == nullptr) {
+    return nullptr;
+  }
+  char* out = line;
+  for (int i = 0; i < argc; ++i) {
+    if (i > 0) {
+      *out++ = ' ';
+    }
+    bool quoted = NeedsQuotes(argv[i]);
+    if (quoted) {
+      *out++ = '"';
+    }
+    for (const char* c = argv[i]; *c != '\0'; ++c) {
+      if (quoted && *c == '"') {
+        *out++ = '"';
+      }
+      *out++ = *c;
+    }
+    if (quoted) {
+      *out++ = '"';
+    }
+  }
+  *out = '\0';
+  return line;
+}
+
+int ShowBox(const char* text, const char* caption, BoxStyle style) {
+  std::FILE* out = (style == BoxStyle::kWarning) ? stderr : stdout;
+  size_t n = std::strlen(text);
+  bool ok = std::fprintf(out, "%s\n", caption) >= 0;
+  ok = ok && std::fwrite(text, 1, n, out) == n;
+  if (n == 0 || text[n - 1] != '\n') {
+    ok = ok && std::fputc('\n', out) != EOF;
+  }
+  ok = (std::fflush(out) == 0) && ok;
+  return ok ? 1 : 0;
+}
+
+void ExitProcess(int code) {
+  std::exit(code);
+}
+
+ReplacementFile::~ReplacementFile() {
+  Discard();
+}
+
+bool ReplacementFile::Open(const char* target) {
+  Discard();
+  targetPath_ = ResolveTarget(target);
+  if (targetPath_ == nullptr) {
+    return false;
+  }
+  // The temporary file sits in the target's directory so the final rename cannot cross file
+  // systems. A short fixed name keeps it valid whatever the length of the target's own name.
+  static const char kTempName[] = ".dolvane-XXXXXX";
+  const char* slash = std::strrchr(targetPath_, '/');
+  size_t dirLength = (slash == nullptr) ? 0 : static_cast<size_t>(slash - targetPath_) + 1;
+  tempPath_ = new (std::nothrow) char[dirLength + sizeof kTempName];
+  if (tempPath_ == nullptr) {
+    return false;
+  }
+  std::memcpy(tempPath_, targetPath_, dirLength);
+  std::memcpy(tempPath_ + dirLength, kTempName, sizeof kTempName);
+
+  int fd = mkostemp(tempPath_, O_CLOEXEC);
+  if (fd < 0) {
+    delete[] tempPath_;
+    tempPath_ = nullptr;
+    return false;
+  }
+  gPendingTemp.store(tempPath_);
+
+  struct stat existing;
+  if (stat(targetPath_, &existing) == 0 && S_ISREG(existing.st_mode)) {
+    // Keep the replaced file's owner where allowed (only root may give files away) and its
+    // permission bits in any case.
+    if (fchown(fd, existing.st_uid, existing.st_gid) != 0) {
+      // Not permitted for ordinary users; the file then belongs to whoever runs the cut.
+    }
+    fchmod(fd, existing.st_mode & 07777);
+  } else {
+    fchmod(fd, 0666 & ~gUmask);
+  }
+
+  stream_ = fdopen(fd, "wb");
+  if (stream_ == nullptr) {
+    close(fd);
+    Discard();
+    return false;
+  }
+  return true;
+}
+
+bool ReplacementFile::Commit() {
+  if (stream_ == nullptr) {
+    return false;
+  }
+  bool ok = std::fflush(stream_) == 0 && std::ferror(stream_) == 0;
+  struct stat existing;
+  bool replacing = stat(targetPath_, &existing) == 0;
+  // Before an existing file is replaced, its successor must be on disk: otherwise a crash right
+  // after the rename could leave neither.
+  if (ok && replacing) {
+    ok = fsync(fileno(stream_)) == 0;
+  }
+  ok = (std::fclose(stream_) == 0) && ok;
+  stream_ = nullptr;
+  if (ok) {
+    ok = std::rename(tempPath_, targetPath_) == 0;
+  }
+  if (ok) {
+    gPendingTemp.store(nullptr);
+    delete[] tempPath_;
+    tempPath_ = nullptr;
+  }
+  Discard();
+  return ok;
+}
+
+void ReplacementFile::Discard() {
+  if (stream_ != nullptr) {
+    std::fclose(stream_);
+    stream_ = nullptr;
+  }
+  if (tempPath_ != nullptr) {
+    unlink(tempPath_);
+    gPendingTemp.store(nullptr);
+    delete[] tempPath_;
+    tempPath_ = nullptr;
+  }
+  delete[] targetPath_;
+  targetPath_ = nullptr;
+}
+
+}  // namespace platform

@@ -1,0 +1,190 @@
+#include "cutter/picture_files.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/platform.h"
+#include "util/ascii_case.h"
+#include "util/messages.h"
+
+namespace {
+
+// Tested in this order; the first row whose suffix ends the name decides.
+constexpr struct {
+  const char* suffix;
+  FREE_IMAGE_FORMAT format;
+} kExtensions[] = {
+    {".jpg", FIF_JPEG},
+    {".jpeg", FIF_JPEG},
+    {".bmp", FIF_BMP},
+    {".png", FIF_PNG},
+};
+
+unsigned DLL_CALLCONV ReadStream(void* buffer, unsigned size, unsigned count, fi_handle handle) {
+  return static_cast<unsigned>(std::fread(buffer, size, count, static_cast<std::FILE*>(handle)));
+}
+
+unsigned DLL_CALLCONV WriteStream(void* buffer, unsigned size, unsigned count, fi_handle handle) {
+  return static_cast<unsigned>(std::fwrite(buffer, size, count, static_cast<std::FILE*>(handle)));
+}
+
+int DLL_CALLCONV SeekStream(fi_handle handle, long offset, int origin) {
+  return std::fseek(static_cast<std::FILE*>(handle), offset, origin);
+}
+
+long DLL_CALLCONV TellStream(fi_handle handle) {
+  return std::ftell(static_cast<std::FILE*>(handle));
+}
+
+// Whether the format's writer takes a standard bitmap of this depth. The JPEG writer says yes
+// to 32 bits but takes them only as CMYK, which a loaded picture never is.
+bool CanExportDepth(FREE_IMAGE_FORMAT format, unsigned bpp) {
+  if (format == FIF_JPEG && bpp == 32) {
+    return false;
+  }
+  return FreeImage_FIFSupportsExportBPP(format, static_cast<int>(bpp)) != 0;
+}
+
+// One step down to a standard 8-bit-per-channel bitmap, keeping the channels there are.
+FIBITMAP* ToStandardBitmap(FIBITMAP* picture) {
+  switch (FreeImage_GetImageType(picture)) {
+    case FIT_RGBA16:
+      return FreeImage_ConvertTo32Bits(picture);
+    case FIT_RGB16:
+      return FreeImage_ConvertTo24Bits(picture);
+    case FIT_UINT16:
+      return FreeImage_ConvertTo8Bits(picture);
+    default:
+      return FreeImage_ConvertToStandardType(picture, TRUE);
+  }
+}
+
+// A picture drawn over white, without transparency: what a format without transparency shows.
+FIBITMAP* FlattenOntoWhite(FIBITMAP* picture) {
+  Picture rgba;
+  if (FreeImage_GetBPP(picture) != 32) {
+    rgba.reset(FreeImage_ConvertTo32Bits(picture));
+    if (!rgba) {
+      return nullptr;
+    }
+    picture = rgba.get();
+  }
+  RGBQUAD white = {255, 255, 255, 0};
+  return FreeImage_Composite(picture, FALSE, &white, nullptr);
+}
+
+// Brings `picture` into a form the format can store. Returns the picture to save: `picture`
+// itself, or a converted copy that `converted` owns; null when a conversion failed.
+FIBITMAP* PrepareForFormat(FIBITMAP* picture, FREE_IMAGE_FORMAT format, Picture& converted) {
+  if (!FreeImage_FIFSupportsExportType(format, FreeImage_GetImageType(picture))) {
+    converted.reset(ToStandardBitmap(picture));
+    if (!converted) {
+      return nullptr;
+    }
+    picture = converted.get();
+  }
+  bool transparent = FreeImage_IsTransparent(picture) != 0;
+  // JPEG keeps no transparency at any depth; its transparent parts would show whatever colour
+  // they happen to hold.
+  bool dropsTransparency = transparent && format == FIF_JPEG;
+  if (!CanExportDepth(format, FreeImage_GetBPP(picture)) || dropsTransparency) {
+    FIBITMAP* next = transparent ? FlattenOntoWhite(picture) : FreeImage_ConvertTo24Bits(picture);
+    converted.reset(next);
+    picture = next;
+  }
+  return picture;
+}
+
+// Most writers of 32-bit BMP files leave the fourth byte unused, as zero. Read as alpha, that
+// would make the whole picture transparent, and a JPEG piece of it plain white; so a BMP whose
+// fourth byte is zero everywhere is taken as opaque.
+void MakeUnusedAlphaOpaque(FIBITMAP* picture) {
+  if (FreeImage_GetImageType(picture) != FIT_BITMAP || FreeImage_GetBPP(picture) != 32) {
+    return;
+  }
+  unsigned width = FreeImage_GetWidth(picture);
+  unsigned height = FreeImage_GetHeight(picture);
+  for (unsigned y = 0; y < height; ++y) {
+    const BYTE* line = FreeImage_GetScanLine(picture, static_cast<int>(y));
+    for (unsigned x = 0; x < width; ++x) {
+      if (line[x * 4 + FI_RGBA_ALPHA] != 0) {
+        return;
+      }
+    }
+  }
+  for (unsigned y = 0; y < height; ++y) {
+    BYTE* line = FreeImage_GetScanLine(picture, static_cast<int>(y));
+    for (unsigned x = 0; x < width; ++x) {
+      line[x * 4 + FI_RGBA_ALPHA] = 0xFF;
+    }
+  }
+}
+
+}  // namespace
+
+FREE_IMAGE_FORMAT FormatForName(const char* fileName) {
+  if (std::strlen(fileName) <= 3) {
+    return FIF_UNKNOWN;
+  }
+  for (const auto& row : kExtensions) {
+    if (EndsWithIgnoringCase(fileName, row.suffix)) {
+      return row.format;
+    }
+  }
+  return FIF_UNKNOWN;
+}
+
+Picture LoadPicture(const char* fileName) {
+  FREE_IMAGE_FORMAT format = FormatForName(fileName);
+  if (format == FIF_UNKNOWN) {
+    FatalMessageF("Input file: %s - must end in .jpg or .jpeg", fileName);
+  }
+  Picture picture(FreeImage_Load(format, fileName, 0));
+  if (!picture) {
+    FatalMessageF("Couldn't open input file: %s", fileName);
+  }
+  if (format == FIF_BMP) {
+    MakeUnusedAlphaOpaque(picture.get());
+  }
+  return picture;
+}
+
+bool SavePicture(FIBITMAP* picture, const char* fileName, int32_t saveFlags) {
+  FREE_IMAGE_FORMAT format = FormatForName(fileName);
+  if (format == FIF_UNKNOWN) {
+    FatalMessageF("Save: file (%s) - must end in .jpg, .jpeg or .bmp", fileName);
+  }
+  if (picture == nullptr) {
+    return false;
+  }
+  Picture converted;
+  FIBITMAP* storable = PrepareForFormat(picture, format, converted);
+  if (storable == nullptr) {
+    return false;
+  }
+  platform::ReplacementFile file;
+  if (!file.Open(fileName)) {
+    return false;
+  }
+  FreeImageIO io = {ReadStream, WriteStream, SeekStream, TellStream};
+  if (!FreeImage_SaveToHandle(format, storable, &io, file.Stream(), saveFlags)) {
+    return false;  // the temporary file goes with `file`
+  }
+  return file.Commit();
+}
+
+Picture CopyRectangle(FIBITMAP* picture, int64_t left, int64_t top, int64_t right, int64_t bottom) {
+  int64_t width = FreeImage_GetWidth(picture);
+  int64_t height = FreeImage_GetHeight(picture);
+  // The library swaps a reversed rectangle; an empty or reversed one is no piece here.
+  if (left < 0 || top < 0 || right > width || bottom > height || left >= right || top >= bottom) {
+    return nullptr;
+  }
+  return Picture(FreeImage_Copy(picture, static_cast<int>(left), static_cast<int>(top),
+                                static_cast<int>(right), static_cast<int>(bottom)));
+}
+
+Picture CopyArea(FIBITMAP* picture, int32_t left, int32_t top, int32_t width, int32_t height) {
+  return CopyRectangle(picture, left, top, int64_t{left} + width, int64_t{top} + height);
+}

@@ -1,0 +1,120 @@
+#include "support/e2e_helpers.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <fstream>
+
+#include "support/pictures.h"
+
+namespace testing_support {
+namespace {
+
+// Scan lines are stored bottom-up; y counts from the top.
+BYTE* LineFromTop(FIBITMAP* picture, unsigned y) {
+  return FreeImage_GetScanLine(picture, static_cast<int>(FreeImage_GetHeight(picture) - 1 - y));
+}
+
+}  // namespace
+
+std::string DescribeArgs(const std::vector<std::string>& args) {
+  std::string text;
+  for (const std::string& a : args) {
+    text += "[" + a + "] ";
+  }
+  return text;
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  EXPECT_TRUE(out) << "cannot write " << path;
+}
+
+FileShape ShapeOf(const std::string& path) {
+  FileShape shape;
+  shape.format = FreeImage_GetFileType(path.c_str(), 0);
+  Picture picture = ReadPicture(path);
+  if (!picture) {
+    return shape;
+  }
+  shape.readable = true;
+  shape.type = FreeImage_GetImageType(picture.get());
+  shape.colorType = FreeImage_GetColorType(picture.get());
+  shape.width = FreeImage_GetWidth(picture.get());
+  shape.height = FreeImage_GetHeight(picture.get());
+  shape.bpp = FreeImage_GetBPP(picture.get());
+  return shape;
+}
+
+::testing::AssertionResult FileHoldsArea(const std::string& path, FIBITMAP* whole, unsigned left,
+                                         unsigned top, unsigned width, unsigned height) {
+  Picture piece = ReadPicture(path);
+  if (!piece) {
+    return ::testing::AssertionFailure() << path << " is not a readable picture";
+  }
+  unsigned w = FreeImage_GetWidth(piece.get()), h = FreeImage_GetHeight(piece.get());
+  if (w != width || h != height) {
+    return ::testing::AssertionFailure()
+           << path << " is " << w << " x " << h << ", expected " << width << " x " << height;
+  }
+  std::string why;
+  if (!SameAsArea(piece.get(), whole, left, top, &why)) {
+    return ::testing::AssertionFailure() << path << ": " << why;
+  }
+  return ::testing::AssertionSuccess();
+}
+
+mode_t PermissionsOf(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
+}
+
+std::vector<std::string> SortedNames(std::vector<std::string> names) {
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void FillRgba32(FIBITMAP* picture, unsigned left, unsigned top, unsigned width, unsigned height,
+                BYTE red, BYTE green, BYTE blue, BYTE alpha) {
+  ASSERT_EQ(FreeImage_GetBPP(picture), 32u);
+  for (unsigned y = top; y < top + height; ++y) {
+    BYTE* line = LineFromTop(picture, y);
+    for (unsigned x = left; x < left + width; ++x) {
+      line[x * 4 + FI_RGBA_RED] = red;
+      line[x * 4 + FI_RGBA_GREEN] = green;
+      line[x * 4 + FI_RGBA_BLUE] = blue;
+      line[x * 4 + FI_RGBA_ALPHA] = alpha;
+    }
+  }
+}
+
+void FillRgba16(FIBITMAP* picture, unsigned left, unsigned top, unsigned width, unsigned height,
+                WORD red, WORD green, WORD blue, WORD alpha) {
+  ASSERT_EQ(FreeImage_GetImageType(picture), FIT_RGBA16);
+  for (unsigned y = top; y < top + height; ++y) {
+    FIRGBA16* line = reinterpret_cast<FIRGBA16*>(LineFromTop(picture, y));
+    for (unsigned x = left; x < left + width; ++x) {
+      line[x] = FIRGBA16{red, green, blue, alpha};
+    }
+  }
+}
+
+ChannelRange ChannelsOver(FIBITMAP* picture, unsigned left, unsigned top, unsigned width,
+                          unsigned height) {
+  ChannelRange range;
+  for (unsigned y = top; y < top + height; ++y) {
+    for (unsigned x = left; x < left + width; ++x) {
+      uint32_t pixel = PixelAt(picture, x, y);
+      for (unsigned shift : {16u, 8u, 0u}) {
+        unsigned channel = (pixel >> shift) & 0xFF;
+        range.lowest = std::min(range.lowest, channel);
+        range.highest = std::max(range.highest, channel);
+      }
+    }
+  }
+  return range;
+}
+
+}  // namespace testing_support

@@ -1,0 +1,61 @@
+// Small helpers for the tests that run the real program on files of their own.
+#pragma once
+
+#include <FreeImage.h>
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace testing_support {
+
+// Command-line arguments in brackets, for the trace of a failed case.
+std::string DescribeArgs(const std::vector<std::string>& args);
+
+// Writes `bytes` to `path`, replacing what was there; fails the test when it cannot.
+void WriteBytes(const std::string& path, const std::string& bytes);
+
+// What a picture file holds, as the library reads it back by its content.
+struct FileShape {
+  bool readable = false;
+  FREE_IMAGE_FORMAT format = FIF_UNKNOWN;  // from the content, not the name
+  FREE_IMAGE_TYPE type = FIT_UNKNOWN;
+  FREE_IMAGE_COLOR_TYPE colorType = FIC_RGB;
+  unsigned width = 0;
+  unsigned height = 0;
+  unsigned bpp = 0;
+};
+FileShape ShapeOf(const std::string& path);
+
+// Success when the picture file at `path` is `width` x `height` and equals, pixel by pixel and
+// with alpha, the rectangle of `whole` at (left, top).
+::testing::AssertionResult FileHoldsArea(const std::string& path, FIBITMAP* whole, unsigned left,
+                                         unsigned top, unsigned width, unsigned height);
+
+// The permission bits of a file; 0 when it does not exist.
+mode_t PermissionsOf(const std::string& path);
+
+// The given names, sorted, as ListDir gives them.
+std::vector<std::string> SortedNames(std::vector<std::string> names);
+
+// Fills a rectangle (counted from the top-left as displayed) of a 32-bit picture with one colour
+// and alpha.
+void FillRgba32(FIBITMAP* picture, unsigned left, unsigned top, unsigned width, unsigned height,
+                BYTE red, BYTE green, BYTE blue, BYTE alpha);
+
+// The same for a picture of 16 bits per channel with alpha.
+void FillRgba16(FIBITMAP* picture, unsigned left, unsigned top, unsigned width, unsigned height,
+                WORD red, WORD green, WORD blue, WORD alpha);
+
+// The smallest and largest channel value (red, green and blue) over a rectangle of a 24 or
+// 32-bit picture.
+struct ChannelRange {
+  unsigned lowest = 255;
+  unsigned highest = 0;
+};
+ChannelRange ChannelsOver(FIBITMAP* picture, unsigned left, unsigned top, unsigned width,
+                          unsigned height);
+
+}  // namespace testing_support

@@ -1,0 +1,131 @@
+#include "support/run_program.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "util/messages.h"
+
+namespace testing_support {
+namespace {
+
+void DrainBoth(int outFd, int errFd, std::string& out, std::string& err) {
+  pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
+  std::string* sinks[2] = {&out, &err};
+  int open = 2;
+  while (open > 0) {
+    if (poll(fds, 2, -1) < 0) {
+      break;
+    }
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd >= 0 && (fds[i].revents & (POLLIN | POLLHUP | POLLERR))) {
+        char buffer[4096];
+        ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
+        if (n > 0) {
+          sinks[i]->append(buffer, static_cast<size_t>(n));
+        } else {
+          close(fds[i].fd);
+          fds[i].fd = -1;
+          --open;
+        }
+      }
+    }
+  }
+}
+
+}  // namespace
+
+RunResult RunDolvane(const std::vector<std::string>& args, const RunOptions& options) {
+  RunResult result;
+  int outPipe[2], errPipe[2];
+  if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) {
+    ADD_FAILURE() << "pipe failed";
+    return result;
+  }
+  std::vector<std::string> argvText = {DOLVANE_BINARY};
+  argvText.insert(argvText.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& a : argvText) {
+    argv.push_back(a.data());
+  }
+  argv.push_back(nullptr);
+
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(outPipe[1], 1);
+    dup2(errPipe[1], 2);
+    int devNull = open("/dev/null", O_RDONLY);
+    dup2(devNull, 0);
+    if (!options.workDir.empty() && chdir(options.workDir.c_str()) != 0) {
+      _exit(126);
+    }
+    if (options.fileSizeLimit >= 0) {
+      rlimit limit = {static_cast<rlim_t>(options.fileSizeLimit),
+                      static_cast<rlim_t>(options.fileSizeLimit)};
+      setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  close(outPipe[1]);
+  close(errPipe[1]);
+  DrainBoth(outPipe[0], errPipe[0], result.out, result.err);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  if (WIFEXITED(status)) {
+    result.exitCode = WEXITSTATUS(status);
+  } else if (WIFSIGNALED(status)) {
+    result.signal = WTERMSIG(status);
+  }
+  return result;
+}
+
+std::string InfoBox(const std::string& text) {
+  std::string box = std::string(GetAppTitle()) + "\n" + text;
+  return (text.empty() || text.back() != '\n') ? box + "\n" : box;
+}
+
+std::string WarningBox(const std::string& text) {
+  return InfoBox(text);
+}
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "dolvane-test-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) {
+    ADD_FAILURE() << "mkdtemp failed";
+  }
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+std::vector<std::string> ListDir(const std::string& dir) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace testing_support

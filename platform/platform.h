@@ -41,7 +41,8 @@ class ReplacementFile {
   ReplacementFile(const ReplacementFile&) = delete;
   ReplacementFile& operator=(const ReplacementFile&) = delete;
 
-  // Creates the temporary file for `target`. False when it cannot be created.
+  // Creates the temporary file for `target`. False when it cannot be created, or when `target`
+  // exists and may not be written by this process.
   bool Open(const char* target);
   // The stream to write the content to; null before Open() and after Commit() or Discard().
   std::FILE* Stream() const { return stream_; }

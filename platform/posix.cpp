@@ -142,6 +142,12 @@ bool ReplacementFile::Open(const char* target) {
   if (targetPath_ == nullptr) {
     return false;
   }
+  // Renaming over a file needs only the directory's permission; a file its owner made read-only
+  // must stay as protected as it was when it was written in place.
+  if (access(targetPath_, F_OK) == 0 && access(targetPath_, W_OK) != 0) {
+    Discard();
+    return false;
+  }
   // The temporary file sits in the target's directory so the final rename cannot cross file
   // systems. A short fixed name keeps it valid whatever the length of the target's own name.
   static const char kTempName[] = ".dolvane-XXXXXX";

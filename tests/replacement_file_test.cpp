@@ -1,7 +1,9 @@
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -64,6 +66,26 @@ TEST(ReplacementFile, DroppedOrAbandonedWritesLeaveNoTrace) {
   platform::ReplacementFile nowhere;
   EXPECT_FALSE(nowhere.Open((dir / "missing/a.png").c_str()));
   EXPECT_FALSE(nowhere.Commit());
+}
+
+TEST(ReplacementFile, ReadOnlyTargetStaysProtected) {
+  TempDir dir;
+  std::string target = dir / "a.png";
+  WriteFile(target, "old");
+  chmod(target.c_str(), 0444);
+  chmod(dir.path().c_str(), 0777);  // the directory alone would allow the rename
+  // Root may write anything, so the check runs as an ordinary user when the tests run as root.
+  EXPECT_EXIT(
+      {
+        if (getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) {
+          std::_Exit(2);
+        }
+        platform::ReplacementFile file;
+        std::_Exit(file.Open(target.c_str()) ? 1 : 0);
+      },
+      testing::ExitedWithCode(0), "");
+  EXPECT_EQ(ReadBytes(target), "old");
+  EXPECT_EQ(ListDir(dir.path()), std::vector<std::string>{"a.png"});
 }
 
 TEST(ReplacementFile, InterruptedSaveLeavesTargetAndRemovesTemporaryFile) {

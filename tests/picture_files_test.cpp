@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "support/pictures.h"
@@ -79,25 +80,37 @@ TEST(SavePicture, ConvertsWhatTheFormatCannotHold) {
   }
 }
 
-TEST(SavePicture, FlattensTransparencyOntoWhite) {
-  TempDir dir;
-  Picture picture = MakePicture(Kind::kRgba32, 2, 1);
+// Two pixels: a transparent black one and an opaque dark grey one.
+Picture TwoPixels(unsigned bpp) {
+  Picture picture(FreeImage_Allocate(2, 1, static_cast<int>(bpp)));
   BYTE* line = FreeImage_GetScanLine(picture.get(), 0);
-  line[FI_RGBA_ALPHA] = 0;     // pixel 0: fully transparent, any colour
-  line[4 + FI_RGBA_RED] = 10;  // pixel 1: opaque dark grey
-  line[4 + FI_RGBA_GREEN] = 10;
-  line[4 + FI_RGBA_BLUE] = 10;
-  line[4 + FI_RGBA_ALPHA] = 255;
-  std::string path = dir / "flat.bmp";
-  // BMP keeps 32 bits, so flattening is seen through a JPEG at top quality.
-  path = dir / "flat.jpg";
-  ASSERT_TRUE(SavePicture(picture.get(), path.c_str(), JPEG_QUALITYSUPERB));
-  Picture back = testing_support::ReadPicture(path);
-  ASSERT_TRUE(back);
-  uint32_t transparent = testing_support::PixelAt(back.get(), 0, 0);
-  uint32_t opaque = testing_support::PixelAt(back.get(), 1, 0);
-  EXPECT_GT(transparent & 0xFF, 200u) << std::hex << transparent;
-  EXPECT_LT(opaque & 0xFF, 60u) << std::hex << opaque;
+  if (bpp == 32) {
+    const BYTE pixels[] = {0, 0, 0, 0, 10, 10, 10, 255};
+    std::memcpy(line, pixels, sizeof pixels);
+  } else {
+    RGBQUAD* palette = FreeImage_GetPalette(picture.get());
+    palette[1] = {10, 10, 10, 0};
+    BYTE opacity[] = {0, 255};  // index 0 (black) is transparent
+    FreeImage_SetTransparencyTable(picture.get(), opacity, 2);
+    line[0] = 0;
+    line[1] = 1;
+  }
+  return picture;
+}
+
+TEST(SavePicture, FlattensTransparencyOntoWhiteForJpeg) {
+  TempDir dir;
+  for (unsigned bpp : {32u, 8u}) {
+    Picture picture = TwoPixels(bpp);
+    std::string path = dir / ("flat" + std::to_string(bpp) + ".jpg");
+    ASSERT_TRUE(SavePicture(picture.get(), path.c_str(), JPEG_QUALITYSUPERB));
+    Picture back = testing_support::ReadPicture(path);
+    ASSERT_TRUE(back);
+    uint32_t transparent = testing_support::PixelAt(back.get(), 0, 0);
+    uint32_t opaque = testing_support::PixelAt(back.get(), 1, 0);
+    EXPECT_GT(transparent & 0xFF, 200u) << bpp << " bits: " << std::hex << transparent;
+    EXPECT_LT(opaque & 0xFF, 60u) << bpp << " bits: " << std::hex << opaque;
+  }
 }
 
 TEST(CopyRectangle, EmptyReversedOrOutsideGivesNoPiece) {

@@ -85,134 +85,38 @@ struct CutCase {
 
 TEST(TwoPieceCutE2ETest, NamesAndSizesDecideWhatIsWritten) {
   const std::string badRest = "Save: file (rest.gif) - must end in .jpg, .jpeg or .bmp";
+  // clang-format off
   const CutCase cases[] = {
       // One name: the input is replaced by the first piece, nothing else is written.
       {101, 20, "a.png", {"-w", "50%", "a.png"}, 0, "", {{"a.png", 0, 0, 50, 20}}, {"a.png"}},
       {101, 20, "a.bmp", {"-w", "50%", "a.bmp"}, 0, "", {{"a.bmp", 0, 0, 50, 20}}, {"a.bmp"}},
       {20, 101, "a.png", {"-h", "50%", "a.png"}, 0, "", {{"a.png", 0, 0, 20, 50}}, {"a.png"}},
-      {20,
-       101,
-       "a.png",
-       {"-h", "50%", "a.png", "top.png", "bottom.png"},
-       0,
-       "",
-       {{"top.png", 0, 0, 20, 50}, {"bottom.png", 0, 50, 20, 51}},
-       {"a.png", "bottom.png", "top.png"}},
-      {150,
-       20,
-       "a.png",
-       {"-w", "100", "a.png", "left.png", "rest.png"},
-       0,
-       "",
-       {{"left.png", 0, 0, 100, 20}, {"rest.png", 100, 0, 50, 20}},
-       {"a.png", "left.png", "rest.png"}},
+      {20, 101, "a.png", {"-h", "50%", "a.png", "top.png", "bottom.png"}, 0, "", {{"top.png", 0, 0, 20, 50}, {"bottom.png", 0, 50, 20, 51}}, {"a.png", "bottom.png", "top.png"}},
+      {150, 20, "a.png", {"-w", "100", "a.png", "left.png", "rest.png"}, 0, "", {{"left.png", 0, 0, 100, 20}, {"rest.png", 100, 0, 50, 20}}, {"a.png", "left.png", "rest.png"}},
       // The skip name.
-      {150,
-       20,
-       "a.png",
-       {"-w", "100", "a.png", "-", "rest.png"},
-       0,
-       "",
-       {{"rest.png", 100, 0, 50, 20}},
-       {"a.png", "rest.png"}},
+      {150, 20, "a.png", {"-w", "100", "a.png", "-", "rest.png"}, 0, "", {{"rest.png", 100, 0, 50, 20}}, {"a.png", "rest.png"}},
       {150, 20, "a.png", {"-w", "100", "a.png", "-"}, 0, "", {}, {"a.png"}},
       {150, 20, "a.png", {"-w", "100", "a.png", "-", "-"}, 0, "", {}, {"a.png"}},
-      {150,
-       20,
-       "a.png",
-       {"-w", "100", "a.png", "left.png", "-"},
-       0,
-       "",
-       {{"left.png", 0, 0, 100, 20}},
-       {"a.png", "left.png"}},
-      {20,
-       50,
-       "a.png",
-       {"-h", "10", "a.png", "-", "rest.bmp"},
-       0,
-       "",
-       {{"rest.bmp", 0, 10, 20, 40}},
-       {"a.png", "rest.bmp"}},
+      {150, 20, "a.png", {"-w", "100", "a.png", "left.png", "-"}, 0, "", {{"left.png", 0, 0, 100, 20}}, {"a.png", "left.png"}},
+      {20, 50, "a.png", {"-h", "10", "a.png", "-", "rest.bmp"}, 0, "", {{"rest.bmp", 0, 10, 20, 40}}, {"a.png", "rest.bmp"}},
       // Only "-" itself is the skip name.
-      {150,
-       20,
-       "a.png",
-       {"-w", "100", "a.png", "--"},
-       1,
-       "Save: file (--) - must end in .jpg, .jpeg or .bmp",
-       {},
-       {"a.png"}},
-      {150,
-       20,
-       "a.png",
-       {"-w", "100", "a.png", "left.png", "-x"},
-       1,
-       "Save: file (-x) - must end in .jpg, .jpeg or .bmp",
-       {{"left.png", 0, 0, 100, 20}},
-       {"a.png", "left.png"}},
+      {150, 20, "a.png", {"-w", "100", "a.png", "--"}, 1, "Save: file (--) - must end in .jpg, .jpeg or .bmp", {}, {"a.png"}},
+      {150, 20, "a.png", {"-w", "100", "a.png", "left.png", "-x"}, 1, "Save: file (-x) - must end in .jpg, .jpeg or .bmp", {{"left.png", 0, 0, 100, 20}}, {"a.png", "left.png"}},
       // Each output's format follows its own name.
-      {150,
-       20,
-       "in.png",
-       {"-w", "100", "in.png", "out.jpg", "rest.bmp"},
-       0,
-       "",
-       {{"out.jpg", 0, 0, 100, 20}, {"rest.bmp", 100, 0, 50, 20}},
-       {"in.png", "out.jpg", "rest.bmp"}},
+      {150, 20, "in.png", {"-w", "100", "in.png", "out.jpg", "rest.bmp"}, 0, "", {{"out.jpg", 0, 0, 100, 20}, {"rest.bmp", 100, 0, 50, 20}}, {"in.png", "out.jpg", "rest.bmp"}},
       // A refused rest name stops the cut after the first piece is written; a refused first
       // name stops it before anything is.
-      {150,
-       20,
-       "a.png",
-       {"-w", "100", "a.png", "left.png", "rest.gif"},
-       1,
-       badRest,
-       {{"left.png", 0, 0, 100, 20}},
-       {"a.png", "left.png"}},
-      {150,
-       20,
-       "a.png",
-       {"-w", "100", "a.png", "left.gif", "rest.png"},
-       1,
-       "Save: file (left.gif) - must end in .jpg, .jpeg or .bmp",
-       {},
-       {"a.png"}},
-      {150,
-       20,
-       "a.png",
-       {"-w", "100", "a.png", "left.png", "png"},
-       1,
-       "Save: file (png) - must end in .jpg, .jpeg or .bmp",
-       {{"left.png", 0, 0, 100, 20}},
-       {"a.png", "left.png"}},
+      {150, 20, "a.png", {"-w", "100", "a.png", "left.png", "rest.gif"}, 1, badRest, {{"left.png", 0, 0, 100, 20}}, {"a.png", "left.png"}},
+      {150, 20, "a.png", {"-w", "100", "a.png", "left.gif", "rest.png"}, 1, "Save: file (left.gif) - must end in .jpg, .jpeg or .bmp", {}, {"a.png"}},
+      {150, 20, "a.png", {"-w", "100", "a.png", "left.png", "png"}, 1, "Save: file (png) - must end in .jpg, .jpeg or .bmp", {{"left.png", 0, 0, 100, 20}}, {"a.png", "left.png"}},
       // The same name for both outputs: the rest is written last and remains.
-      {150,
-       20,
-       "a.png",
-       {"-w", "100", "a.png", "same.png", "same.png"},
-       0,
-       "",
-       {{"same.png", 100, 0, 50, 20}},
-       {"a.png", "same.png"}},
+      {150, 20, "a.png", {"-w", "100", "a.png", "same.png", "same.png"}, 0, "", {{"same.png", 100, 0, 50, 20}}, {"a.png", "same.png"}},
       // The rest is cut from the picture as loaded, not from the replaced input.
-      {150,
-       20,
-       "a.png",
-       {"-w", "100", "a.png", "a.png", "rest.png"},
-       0,
-       "",
-       {{"a.png", 0, 0, 100, 20}, {"rest.png", 100, 0, 50, 20}},
-       {"a.png", "rest.png"}},
+      {150, 20, "a.png", {"-w", "100", "a.png", "a.png", "rest.png"}, 0, "", {{"a.png", 0, 0, 100, 20}, {"rest.png", 100, 0, 50, 20}}, {"a.png", "rest.png"}},
       // 2835 dots per metre is 73 dots per inch.
-      {200,
-       10,
-       "a.png",
-       {"-w", "2in", "a.png", "l.png", "r.png"},
-       0,
-       "",
-       {{"l.png", 0, 0, 146, 10}, {"r.png", 146, 0, 54, 10}},
-       {"a.png", "l.png", "r.png"}},
+      {200, 10, "a.png", {"-w", "2in", "a.png", "l.png", "r.png"}, 0, "", {{"l.png", 0, 0, 146, 10}, {"r.png", 146, 0, 54, 10}}, {"a.png", "l.png", "r.png"}},
   };
+  // clang-format on
   for (const CutCase& c : cases) {
     SCOPED_TRACE(DescribeArgs(c.args));
     TempDir dir;
@@ -434,64 +338,24 @@ struct FailureCase {
 // 90% needs 27 kB, one of 10% 3 kB and one of 50% 15 kB.
 TEST(TwoPieceCutE2ETest, FailedSavesLeaveFilesAsTheyWereAndAreReported) {
   constexpr long long kLimit = 10000;
+  // clang-format off
   const FailureCase cases[] = {
       // The one-name form must not lose its input.
       {{"-w", "50%", "a.bmp"}, kLimit, {}, "a.bmp", {}, {"a.bmp"}, {}},
       {{"-h", "90%", "a.bmp"}, kLimit, {}, "a.bmp", {}, {"a.bmp"}, {}},
       // Existing outputs stay, missing ones stay missing.
-      {{"-w", "50%", "a.bmp", "out.bmp", "rest.bmp"},
-       kLimit,
-       {"out.bmp"},
-       "out.bmp",
-       {},
-       {"a.bmp", "out.bmp"},
-       {}},
-      {{"-w", "50%", "a.bmp", "out.bmp", "rest.bmp"},
-       kLimit,
-       {"out.bmp", "rest.bmp"},
-       "out.bmp",
-       {},
-       {"a.bmp", "out.bmp", "rest.bmp"},
-       {}},
+      {{"-w", "50%", "a.bmp", "out.bmp", "rest.bmp"}, kLimit, {"out.bmp"}, "out.bmp", {}, {"a.bmp", "out.bmp"}, {}},
+      {{"-w", "50%", "a.bmp", "out.bmp", "rest.bmp"}, kLimit, {"out.bmp", "rest.bmp"}, "out.bmp", {}, {"a.bmp", "out.bmp", "rest.bmp"}, {}},
       // The first piece fails, the rest is still written.
-      {{"-w", "90%", "a.bmp", "big.bmp", "small.bmp"},
-       kLimit,
-       {"big.bmp"},
-       "big.bmp",
-       {{"small.bmp", 180, 0, 20, 50}},
-       {"a.bmp", "big.bmp", "small.bmp"},
-       {}},
+      {{"-w", "90%", "a.bmp", "big.bmp", "small.bmp"}, kLimit, {"big.bmp"}, "big.bmp", {{"small.bmp", 180, 0, 20, 50}}, {"a.bmp", "big.bmp", "small.bmp"}, {}},
       // The first piece is written and stays written when the rest fails.
-      {{"-w", "10%", "a.bmp", "small.bmp", "big.bmp"},
-       kLimit,
-       {"small.bmp", "big.bmp"},
-       "big.bmp",
-       {{"small.bmp", 0, 0, 20, 50}},
-       {"a.bmp", "big.bmp", "small.bmp"},
-       {}},
-      {{"-h", "10%", "a.bmp", "-", "big.bmp"},
-       kLimit,
-       {"big.bmp"},
-       "big.bmp",
-       {},
-       {"a.bmp", "big.bmp"},
-       {}},
+      {{"-w", "10%", "a.bmp", "small.bmp", "big.bmp"}, kLimit, {"small.bmp", "big.bmp"}, "big.bmp", {{"small.bmp", 0, 0, 20, 50}}, {"a.bmp", "big.bmp", "small.bmp"}, {}},
+      {{"-h", "10%", "a.bmp", "-", "big.bmp"}, kLimit, {"big.bmp"}, "big.bmp", {}, {"a.bmp", "big.bmp"}, {}},
       // The file system refuses: no such directory, or a directory in the way.
-      {{"-w", "20", "a.bmp", "nodir/out.bmp", "rest.bmp"},
-       -1,
-       {},
-       "nodir/out.bmp",
-       {{"rest.bmp", 20, 0, 180, 50}},
-       {"a.bmp", "rest.bmp"},
-       {}},
-      {{"-w", "20", "a.bmp", "out.bmp", "folder.bmp"},
-       -1,
-       {},
-       "folder.bmp",
-       {{"out.bmp", 0, 0, 20, 50}},
-       {"a.bmp", "folder.bmp", "out.bmp"},
-       {"folder.bmp"}},
+      {{"-w", "20", "a.bmp", "nodir/out.bmp", "rest.bmp"}, -1, {}, "nodir/out.bmp", {{"rest.bmp", 20, 0, 180, 50}}, {"a.bmp", "rest.bmp"}, {}},
+      {{"-w", "20", "a.bmp", "out.bmp", "folder.bmp"}, -1, {}, "folder.bmp", {{"out.bmp", 0, 0, 20, 50}}, {"a.bmp", "folder.bmp", "out.bmp"}, {"folder.bmp"}},
   };
+  // clang-format on
   Picture made = MakePicture(Kind::kRgb24, 200, 50);
   for (const FailureCase& c : cases) {
     SCOPED_TRACE(DescribeArgs(c.args) + " limit " + std::to_string(c.fileSizeLimit));
@@ -600,29 +464,22 @@ TEST(TwoPieceCutE2ETest, MissingPiecesUnderOtherNameFormsAreHandledAlike) {
     std::vector<Written> written;
     Names listing;
   };
+  // clang-format off
   const Case cases[] = {
       // One name: the input stays as it was.
       {{"-w", "0", "a.png"}, "a.png", {}, {"a.png"}},
       {{"-h", "9999", "a.png"}, "a.png", {}, {"a.png"}},
       {{"-w", "-5", "a.png", "out.png"}, "out.png", {}, {"a.png"}},
       // A skipped piece is not reported, whether it would have had a picture or not.
-      {{"-w", "0", "a.png", "-", "rest.png"},
-       "",
-       {{"rest.png", 0, 0, kW, kH}},
-       {"a.png", "rest.png"}},
-      {{"-h", "30", "a.png", "out.png", "-"},
-       "",
-       {{"out.png", 0, 0, kW, kH}},
-       {"a.png", "out.png"}},
+      {{"-w", "0", "a.png", "-", "rest.png"}, "", {{"rest.png", 0, 0, kW, kH}}, {"a.png", "rest.png"}},
+      {{"-h", "30", "a.png", "out.png", "-"}, "", {{"out.png", 0, 0, kW, kH}}, {"a.png", "out.png"}},
       {{"-w", "60", "a.png", "out.png"}, "", {{"out.png", 0, 0, kW, kH}}, {"a.png", "out.png"}},
       {{"-w", "9999", "a.png", "-", "-"}, "", {}, {"a.png"}},
       {{"-w", "9999", "a.png", "-"}, "", {}, {"a.png"}},
       // The same name twice: the rest has no picture, so the first piece remains.
-      {{"-w", "60", "a.png", "same.png", "same.png"},
-       "same.png",
-       {{"same.png", 0, 0, kW, kH}},
-       {"a.png", "same.png"}},
+      {{"-w", "60", "a.png", "same.png", "same.png"}, "same.png", {{"same.png", 0, 0, kW, kH}}, {"a.png", "same.png"}},
   };
+  // clang-format on
   Picture made = MakePicture(Kind::kRgb24, kW, kH);
   for (const Case& c : cases) {
     SCOPED_TRACE(DescribeArgs(c.args));
@@ -783,57 +640,26 @@ struct DepthCase {
 };
 
 TEST(TwoPieceCutE2ETest, PiecesAreConvertedOnlyWhenTheFormatCannotHoldThem) {
+  // clang-format off
   const DepthCase cases[] = {
       // 8-bit grey stays 8-bit grey.
-      {Source::kGrey8,
-       "a.png",
-       {"l.bmp", FIF_BMP, {8}, Reference::kSource},
-       {"r.png", FIF_PNG, {8}, Reference::kSource}},
-      {Source::kGrey8,
-       "a.bmp",
-       {"l.png", FIF_PNG, {8}, Reference::kSource},
-       {"r.jpg", FIF_JPEG, {8}, Reference::kSizeOnly}},
-      {Source::kRgb24,
-       "a.bmp",
-       {"l.png", FIF_PNG, {24}, Reference::kSource},
-       {"r.jpg", FIF_JPEG, {24}, Reference::kSizeOnly}},
+      {Source::kGrey8, "a.png", {"l.bmp", FIF_BMP, {8}, Reference::kSource}, {"r.png", FIF_PNG, {8}, Reference::kSource}},
+      {Source::kGrey8, "a.bmp", {"l.png", FIF_PNG, {8}, Reference::kSource}, {"r.jpg", FIF_JPEG, {8}, Reference::kSizeOnly}},
+      {Source::kRgb24, "a.bmp", {"l.png", FIF_PNG, {24}, Reference::kSource}, {"r.jpg", FIF_JPEG, {24}, Reference::kSizeOnly}},
       // Alpha is kept where the format holds it.
-      {Source::kRgba32,
-       "a.png",
-       {"l.png", FIF_PNG, {32}, Reference::kSource},
-       {"r.png", FIF_PNG, {32}, Reference::kSource}},
-      {Source::kRgba32,
-       "a.png",
-       {"l.jpg", FIF_JPEG, {24}, Reference::kSizeOnly},
-       {"r.jpeg", FIF_JPEG, {24}, Reference::kSizeOnly}},
+      {Source::kRgba32, "a.png", {"l.png", FIF_PNG, {32}, Reference::kSource}, {"r.png", FIF_PNG, {32}, Reference::kSource}},
+      {Source::kRgba32, "a.png", {"l.jpg", FIF_JPEG, {24}, Reference::kSizeOnly}, {"r.jpeg", FIF_JPEG, {24}, Reference::kSizeOnly}},
       // 16 bits per channel become 8. The opaque 16-bit alpha picture gives the colours of the
       // 24-bit conversion whether its alpha is flattened or dropped.
-      {Source::kRgb16,
-       "a.png",
-       {"l.jpg", FIF_JPEG, {24}, Reference::kSizeOnly},
-       {"r.bmp", FIF_BMP, {24}, Reference::kAs24Bits}},
-      {Source::kRgb16,
-       "a.png",
-       {"l.bmp", FIF_BMP, {24}, Reference::kAs24Bits},
-       {"r.jpg", FIF_JPEG, {24}, Reference::kSizeOnly}},
-      {Source::kOpaqueRgba16,
-       "a.png",
-       {"l.bmp", FIF_BMP, {24, 32}, Reference::kAs24Bits},
-       {"r.jpg", FIF_JPEG, {24}, Reference::kSizeOnly}},
-      {Source::kGrey16,
-       "a.png",
-       {"l.bmp", FIF_BMP, {8}, Reference::kAsGrey8},
-       {"r.jpg", FIF_JPEG, {8}, Reference::kSizeOnly}},
+      {Source::kRgb16, "a.png", {"l.jpg", FIF_JPEG, {24}, Reference::kSizeOnly}, {"r.bmp", FIF_BMP, {24}, Reference::kAs24Bits}},
+      {Source::kRgb16, "a.png", {"l.bmp", FIF_BMP, {24}, Reference::kAs24Bits}, {"r.jpg", FIF_JPEG, {24}, Reference::kSizeOnly}},
+      {Source::kOpaqueRgba16, "a.png", {"l.bmp", FIF_BMP, {24, 32}, Reference::kAs24Bits}, {"r.jpg", FIF_JPEG, {24}, Reference::kSizeOnly}},
+      {Source::kGrey16, "a.png", {"l.bmp", FIF_BMP, {8}, Reference::kAsGrey8}, {"r.jpg", FIF_JPEG, {8}, Reference::kSizeOnly}},
       // 5-6-5 colour is widened the library's way where the format has no 16-bit colour.
-      {Source::kRgb565,
-       "a.bmp",
-       {"l.png", FIF_PNG, {24}, Reference::kAs24Bits},
-       {"r.bmp", FIF_BMP, {16}, Reference::kSource}},
-      {Source::kRgb565,
-       "a.bmp",
-       {"l.jpg", FIF_JPEG, {24}, Reference::kSizeOnly},
-       {"r.png", FIF_PNG, {24}, Reference::kAs24Bits}},
+      {Source::kRgb565, "a.bmp", {"l.png", FIF_PNG, {24}, Reference::kAs24Bits}, {"r.bmp", FIF_BMP, {16}, Reference::kSource}},
+      {Source::kRgb565, "a.bmp", {"l.jpg", FIF_JPEG, {24}, Reference::kSizeOnly}, {"r.png", FIF_PNG, {24}, Reference::kAs24Bits}},
   };
+  // clang-format on
   const Picture grey8 = MakeSource(Source::kGrey8);
   for (const DepthCase& c : cases) {
     SCOPED_TRACE(c.input + " (source " + std::to_string(static_cast<int>(c.source)) + ") -> " +

@@ -1,5 +1,7 @@
 #include "cutter/two_piece_cut.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "cutter/picture_files.h"
@@ -17,10 +19,6 @@ bool IsSkipped(const char* name) {
   return std::strcmp(name, kSkip) == 0;
 }
 
-int32_t ClampToInt32(unsigned value) {
-  return value > INT32_MAX ? INT32_MAX : static_cast<int32_t>(value);
-}
-
 int CutInTwo(Axis axis, int nameCount, const char* const* names, const char* sizeText,
              int32_t saveFlags) {
   if (nameCount < 1 || nameCount > 3) {
@@ -36,7 +34,7 @@ int CutInTwo(Axis axis, int nameCount, const char* const* names, const char* siz
   bool wide = axis == Axis::kWidth;
   unsigned dotsPerMetre =
       wide ? FreeImage_GetDotsPerMeterX(picture.get()) : FreeImage_GetDotsPerMeterY(picture.get());
-  int32_t dimension = ClampToInt32(static_cast<unsigned>(wide ? width : height));
+  auto dimension = static_cast<int32_t>(std::min<int64_t>(wide ? width : height, INT32_MAX));
   int64_t p = SizeToPixels(sizeText, dimension, DotsPerInch(dotsPerMetre));
 
   const char* notWritten = nullptr;

@@ -50,6 +50,19 @@ RunResult RunIn(const TempDir& dir, const Names& args, long long fileSizeLimit =
   return RunDolvane(args, RunOptions{dir.path(), fileSizeLimit});
 }
 
+// A run that wrote every piece it had to ends quietly with 0; one that could not write a piece
+// names the first such piece in a warning box and ends with 1. Nothing goes to standard output.
+void ExpectSaveOutcome(const RunResult& r, const std::string& notWritten) {
+  EXPECT_EQ(r.out, "");
+  if (notWritten.empty()) {
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, "");
+  } else {
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, WarningBox("Couldn't save file: " + notWritten));
+  }
+}
+
 // A piece that must be on disk: its place in the source picture. JPEG pieces are checked for
 // their size only; every other piece pixel by pixel.
 struct Written {
@@ -372,14 +385,7 @@ TEST(TwoPieceCutE2ETest, FailedSavesLeaveFilesAsTheyWereAndAreReported) {
 
     RunResult r = RunIn(dir, c.args, c.fileSizeLimit);
     EXPECT_EQ(r.signal, 0);
-    EXPECT_EQ(r.out, "");
-    if (c.notWritten.empty()) {
-      EXPECT_EQ(r.exitCode, 0);
-      EXPECT_EQ(r.err, "");
-    } else {
-      EXPECT_EQ(r.exitCode, 1);
-      EXPECT_EQ(r.err, WarningBox("Couldn't save file: " + c.notWritten));
-    }
+    ExpectSaveOutcome(r, c.notWritten);
     EXPECT_EQ(ListDir(dir.path()), SortedNames(c.listing));
     EXPECT_EQ(ReadBytes(dir / "a.bmp"), inputBytes);
     for (const Written& piece : c.written) {
@@ -430,10 +436,7 @@ TEST(TwoPieceCutE2ETest, PiecesOutsideThePictureAreNeverSaved) {
         args.push_back(name);
       }
       RunResult r = RunIn(dir, args);
-      EXPECT_EQ(r.exitCode, 1);
-      EXPECT_EQ(r.out, "");
-      EXPECT_EQ(r.err, WarningBox(std::string("Couldn't save file: ") +
-                                  (c.firstExists ? "rest.png" : "out.png")));
+      ExpectSaveOutcome(r, c.firstExists ? "rest.png" : "out.png");
       Names listing = {"a.png"};
       if (c.firstExists) {
         ExpectWritten(dir, source.get(), {"out.png", 0, 0, kW, kH});
@@ -488,14 +491,7 @@ TEST(TwoPieceCutE2ETest, MissingPiecesUnderOtherNameFormsAreHandledAlike) {
     ASSERT_TRUE(source);
     const std::string inputBytes = ReadBytes(dir / "a.png");
     RunResult r = RunIn(dir, c.args);
-    EXPECT_EQ(r.out, "");
-    if (c.notWritten.empty()) {
-      EXPECT_EQ(r.exitCode, 0);
-      EXPECT_EQ(r.err, "");
-    } else {
-      EXPECT_EQ(r.exitCode, 1);
-      EXPECT_EQ(r.err, WarningBox("Couldn't save file: " + c.notWritten));
-    }
+    ExpectSaveOutcome(r, c.notWritten);
     EXPECT_EQ(ListDir(dir.path()), SortedNames(c.listing));
     EXPECT_EQ(ReadBytes(dir / "a.png"), inputBytes);
     for (const Written& piece : c.written) {

@@ -51,6 +51,17 @@ Option FindOption(const char* token) {
   return Option::kNone;
 }
 
+const char* AboutText() {
+  // __DATE__ reads "Dec  7 2026": month, day in two places, year; fixed when this file is built.
+  static const char kAbout[] =
+      "Dolvane picture cutter, by Morvick.\n"
+      "\n"
+      "Build date: " __DATE__
+      "\n"
+      "Build time: " __TIME__ "\n";
+  return kAbout;
+}
+
 }  // namespace
 
 Command ParseCommandLine(int count, char* const* tokens) {
@@ -124,17 +135,6 @@ int RunCommandLine(int count, char** tokens) {
       break;
   }
   ShowUsage();
-}
-
-const char* AboutText() {
-  // __DATE__ reads "Dec  7 2026": month, day in two places, year; fixed when this file is built.
-  static const char kAbout[] =
-      "Dolvane picture cutter, by Morvick.\n"
-      "\n"
-      "Build date: " __DATE__
-      "\n"
-      "Build time: " __TIME__ "\n";
-  return kAbout;
 }
 
 void ShowAbout() {

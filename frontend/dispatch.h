@@ -35,6 +35,5 @@ int RunCommandLine(int count, char** tokens);
 // The usage box, then exit code 1.
 [[noreturn]] void ShowUsage();
 
-// The texts of the two boxes, for the tests.
+// The usage box's text, whole.
 extern const char kUsageText[];
-const char* AboutText();

@@ -2,14 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
+#include "support/memory_limit.h"
 
 namespace {
 
@@ -87,23 +85,12 @@ TEST(FreeArgList, EmptyListReleasesNothing) {
   EXPECT_EQ(list[0], nullptr);
 }
 
-// Caps the address space a little above what the process uses now, so that any large
-// allocation after this fails. Meant for death-test children only.
-void LimitFurtherAllocation() {
-  std::ifstream statm("/proc/self/statm");
-  unsigned long long pages = 0;
-  statm >> pages;
-  rlim_t limit = pages * 4096ULL + (64ULL << 20);
-  rlimit cap = {limit, limit};
-  setrlimit(RLIMIT_AS, &cap);
-}
-
 TEST(SplitCommandLine, RunningOutOfStorageIsFatal) {
   // The work areas are as long as the text, so a text larger than what is left cannot be split.
   std::string huge(256u << 20, 'x');
   EXPECT_EXIT(
       {
-        LimitFurtherAllocation();
+        testing_support::LimitFurtherAllocation();
         char* list[2];
         SplitCommandLine(huge.c_str(), 1, list);
       },

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cutter/grid_cut.h"
 #include "cutter/numbers.h"
 #include "cutter/two_piece_cut.h"
 #include "platform/platform.h"
@@ -130,7 +131,8 @@ int RunCommandLine(int count, char** tokens) {
       return CutWide(command.nameCount, command.names, command.sizeText, command.quality);
     case CommandKind::kHigh:
       return CutHigh(command.nameCount, command.names, command.sizeText, command.quality);
-    case CommandKind::kGrid:  // the grid cut is not built yet: answered like any line we cannot run
+    case CommandKind::kGrid:
+      return CutGrid(command.names[0], command.rows, command.cols, command.quality);
     case CommandKind::kUsage:
       break;
   }

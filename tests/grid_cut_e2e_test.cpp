@@ -17,14 +17,6 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-// Writes `picture` to dir/name and returns what the file holds, the reference for every tile.
-Picture Place(const TempDir& dir, FIBITMAP* picture, const std::string& name) {
-  WritePicture(picture, dir / name);
-  Picture stored = ReadPicture(dir / name);
-  EXPECT_TRUE(stored) << "cannot read back " << name;
-  return stored;
-}
-
 RunResult RunIn(const TempDir& dir, const Names& args) {
   return RunDolvane(args, RunOptions{dir.path(), -1});
 }

@@ -38,14 +38,6 @@ bool IsJpegName(const std::string& name) {
   return endsWith(".jpg") || endsWith(".jpeg");
 }
 
-// Writes `picture` to dir/name and returns what the file holds, the reference for every piece.
-Picture Place(const TempDir& dir, FIBITMAP* picture, const std::string& name) {
-  WritePicture(picture, dir / name);
-  Picture stored = ReadPicture(dir / name);
-  EXPECT_TRUE(stored) << "cannot read back " << name;
-  return stored;
-}
-
 RunResult RunIn(const TempDir& dir, const Names& args, long long fileSizeLimit = -1) {
   return RunDolvane(args, RunOptions{dir.path(), fileSizeLimit});
 }

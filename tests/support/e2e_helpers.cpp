@@ -25,6 +25,13 @@ std::string DescribeArgs(const std::vector<std::string>& args) {
   return text;
 }
 
+Picture Place(const TempDir& dir, FIBITMAP* picture, const std::string& name) {
+  WritePicture(picture, dir / name);
+  Picture stored = ReadPicture(dir / name);
+  EXPECT_TRUE(stored) << "cannot read back " << name;
+  return stored;
+}
+
 void WriteBytes(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include "support/pictures.h"
+#include "support/run_program.h"
+
 namespace testing_support {
 
 // Command-line arguments in brackets, for the trace of a failed case.
@@ -16,6 +19,10 @@ std::string DescribeArgs(const std::vector<std::string>& args);
 
 // Writes `bytes` to `path`, replacing what was there; fails the test when it cannot.
 void WriteBytes(const std::string& path, const std::string& bytes);
+
+// Writes `picture` to dir/name and returns what the file holds: the reference that pieces cut
+// from that file are compared with.
+Picture Place(const TempDir& dir, FIBITMAP* picture, const std::string& name);
 
 // What a picture file holds, as the library reads it back by its content.
 struct FileShape {

@@ -61,10 +61,17 @@ void ExpectTiles(const std::string& dir, FIBITMAP* source, const std::string& ba
 
 TEST(GridCutE2ETest, TwoByThreeTilesCoverTheirRectanglesExactly) {
   // 100 x 50 in 2 rows and 3 columns: tiles of 33 x 25, pixel column 99 in none of them.
-  for (const std::string extension : {".png", ".bmp"}) {
-    SCOPED_TRACE(extension);
+  const struct {
+    std::string extension;
+    Kind kind;
+  } cases[] = {{".png", Kind::kRgb24},
+               {".bmp", Kind::kRgb24},
+               {".png", Kind::kRgba32},
+               {".bmp", Kind::kGrey8}};
+  for (const auto& [extension, kind] : cases) {
+    SCOPED_TRACE(extension + " of kind " + std::to_string(static_cast<int>(kind)));
     TempDir dir;
-    Picture made = MakePicture(Kind::kRgb24, 100, 50);
+    Picture made = MakePicture(kind, 100, 50);
     Picture source = Place(dir, made.get(), "photo" + extension);
     const std::string inputBytes = ReadBytes(dir / ("photo" + extension));
 

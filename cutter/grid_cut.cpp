@@ -12,6 +12,9 @@
 
 namespace {
 
+// Base, row, column, extension: photo-01-02.jpg.
+constexpr char kTileName[] = "%s-%02d-%02d%s";
+
 // The names of a grid's tiles, formed one at a time in one buffer sized for the longest name,
 // so that no name is ever cut.
 class TileNames {
@@ -19,7 +22,7 @@ class TileNames {
   TileNames(const char* base, const char* extension, int32_t rows, int32_t cols)
       : base_(base), extension_(extension) {
     // The last tile has the most digits, so its name is the longest.
-    int longest = std::snprintf(nullptr, 0, "%s-%02d-%02d%s", base, rows, cols, extension);
+    int longest = std::snprintf(nullptr, 0, kTileName, base, rows, cols, extension);
     if (longest >= 0) {
       size_ = static_cast<size_t>(longest) + 1;
       buffer_.reset(new (std::nothrow) char[size_]);
@@ -30,7 +33,7 @@ class TileNames {
   }
 
   const char* For(int64_t row, int64_t col) {
-    std::snprintf(buffer_.get(), size_, "%s-%02d-%02d%s", base_, static_cast<int>(row),
+    std::snprintf(buffer_.get(), size_, kTileName, base_, static_cast<int>(row),
                   static_cast<int>(col), extension_);
     return buffer_.get();
   }

@@ -38,23 +38,6 @@ bool IsJpegName(const std::string& name) {
   return endsWith(".jpg") || endsWith(".jpeg");
 }
 
-RunResult RunIn(const TempDir& dir, const Names& args, long long fileSizeLimit = -1) {
-  return RunDolvane(args, RunOptions{dir.path(), fileSizeLimit});
-}
-
-// A run that wrote every piece it had to ends quietly with 0; one that could not write a piece
-// names the first such piece in a warning box and ends with 1. Nothing goes to standard output.
-void ExpectSaveOutcome(const RunResult& r, const std::string& notWritten) {
-  EXPECT_EQ(r.out, "");
-  if (notWritten.empty()) {
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.err, "");
-  } else {
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, WarningBox("Couldn't save file: " + notWritten));
-  }
-}
-
 // A piece that must be on disk: its place in the source picture. JPEG pieces are checked for
 // their size only; every other piece pixel by pixel.
 struct Written {

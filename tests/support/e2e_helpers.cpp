@@ -25,6 +25,21 @@ std::string DescribeArgs(const std::vector<std::string>& args) {
   return text;
 }
 
+RunResult RunIn(const TempDir& dir, const std::vector<std::string>& args, long long fileSizeLimit) {
+  return RunDolvane(args, RunOptions{dir.path(), fileSizeLimit});
+}
+
+void ExpectSaveOutcome(const RunResult& r, const std::string& notWritten) {
+  EXPECT_EQ(r.out, "");
+  if (notWritten.empty()) {
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, "");
+  } else {
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, WarningBox("Couldn't save file: " + notWritten));
+  }
+}
+
 Picture Place(const TempDir& dir, FIBITMAP* picture, const std::string& name) {
   WritePicture(picture, dir / name);
   Picture stored = ReadPicture(dir / name);

@@ -20,6 +20,15 @@ std::string DescribeArgs(const std::vector<std::string>& args);
 // Writes `bytes` to `path`, replacing what was there; fails the test when it cannot.
 void WriteBytes(const std::string& path, const std::string& bytes);
 
+// Runs build/dolvane in `dir`, optionally with a limit on the bytes per file it may write.
+RunResult RunIn(const TempDir& dir, const std::vector<std::string>& args,
+                long long fileSizeLimit = -1);
+
+// A run that wrote every piece it had to ends quietly with 0; one that could not write a piece
+// names the first such piece (`notWritten`) in a warning box and ends with 1. Nothing goes to
+// standard output.
+void ExpectSaveOutcome(const RunResult& r, const std::string& notWritten);
+
 // Writes `picture` to dir/name and returns what the file holds: the reference that pieces cut
 // from that file are compared with.
 Picture Place(const TempDir& dir, FIBITMAP* picture, const std::string& name);

@@ -58,4 +58,61 @@ class ReplacementFile {
   char* targetPath_ = nullptr;
 };
 
+// What a path names, as far as the routines over files and directories care.
+enum class FileType { kNone, kDirectory, kSymbolicLink, kOther };
+
+// What `path` names, following symbolic links: a link to a directory is kDirectory, a dangling
+// link kNone. kNone whenever the path's status cannot be read. Never kSymbolicLink.
+FileType TypeOf(const char* path);
+
+// The same without following a symbolic link that the path itself names: such a link is
+// kSymbolicLink, whatever it points to.
+FileType TypeOfEntry(const char* path);
+
+// The names of one directory's entries, one after another, "." and ".." included.
+class DirectoryListing {
+ public:
+  DirectoryListing() = default;
+  ~DirectoryListing();
+  DirectoryListing(const DirectoryListing&) = delete;
+  DirectoryListing& operator=(const DirectoryListing&) = delete;
+
+  // Opens the listing of `path`. False for a missing path, for anything that is not a
+  // directory, and for a symbolic link, which is never followed.
+  bool Open(const char* path);
+  // The next entry's name, owned by the listing and valid until the next call; null at the end.
+  const char* Next();
+  // Ends the listing; also done on destruction.
+  void Close();
+
+ private:
+  void* handle_ = nullptr;
+};
+
+// Removes a file, or a symbolic link itself. True on success.
+bool RemoveFile(const char* path);
+
+// Removes an empty directory. True on success.
+bool RemoveEmptyDirectory(const char* path);
+
+// Replaces the six X characters at the end of `pattern`, in place, by letters and digits chosen
+// so that the pattern names nothing that exists yet. False, the pattern unchanged, when it does
+// not end in six X characters or no free name was found.
+bool MakeUniqueName(char* pattern);
+
+// Creates the directory `path` (its parent must exist) readable, writable and searchable by its
+// owner only. True on success; false also when anything of that name exists already.
+bool MakePrivateDirectory(const char* path);
+
+// The program that `name` starts, as a new owned text (delete[]): `name` itself when it holds a
+// slash, otherwise the first match in the directories of PATH. Only an executable regular file
+// counts. Null when there is none (or no storage for the text).
+char* FindProgram(const char* name);
+
+// Starts the program at `path` with the argument texts `args` (args[0] first, up to a null
+// entry), waits without a time limit for its end and gives its exit code: 128 + the signal
+// number when a signal ended it, -1 when it could not be started or waited for. The program gets
+// this process's environment and open standard streams, with every signal at its default.
+int RunAndWait(const char* path, char* const* args);
+
 }  // namespace platform

@@ -1,14 +1,19 @@
 // POSIX side of the platform seam.
 #include "platform/platform.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <atomic>
+#include <cerrno>
 #include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <new>
 
 namespace platform {
@@ -228,6 +233,177 @@ void ReplacementFile::Discard() {
   }
   delete[] targetPath_;
   targetPath_ = nullptr;
+}
+
+namespace {
+
+FileType TypeFromMode(mode_t mode) {
+  if (S_ISDIR(mode)) {
+    return FileType::kDirectory;
+  }
+  return S_ISLNK(mode) ? FileType::kSymbolicLink : FileType::kOther;
+}
+
+bool IsExecutableFile(const char* path) {
+  struct stat st;
+  return stat(path, &st) == 0 && S_ISREG(st.st_mode) && access(path, X_OK) == 0;
+}
+
+}  // namespace
+
+FileType TypeOf(const char* path) {
+  struct stat st;
+  return stat(path, &st) == 0 ? TypeFromMode(st.st_mode) : FileType::kNone;
+}
+
+FileType TypeOfEntry(const char* path) {
+  struct stat st;
+  return lstat(path, &st) == 0 ? TypeFromMode(st.st_mode) : FileType::kNone;
+}
+
+DirectoryListing::~DirectoryListing() {
+  Close();
+}
+
+bool DirectoryListing::Open(const char* path) {
+  Close();
+  // O_NOFOLLOW refuses a link even if one was put in the directory's place after it was looked at.
+  int fd = open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) {
+    return false;
+  }
+  DIR* dir = fdopendir(fd);
+  if (dir == nullptr) {
+    close(fd);
+    return false;
+  }
+  handle_ = dir;
+  return true;
+}
+
+const char* DirectoryListing::Next() {
+  if (handle_ == nullptr) {
+    return nullptr;
+  }
+  dirent* entry = readdir(static_cast<DIR*>(handle_));
+  return entry ? entry->d_name : nullptr;
+}
+
+void DirectoryListing::Close() {
+  if (handle_ != nullptr) {
+    closedir(static_cast<DIR*>(handle_));
+    handle_ = nullptr;
+  }
+}
+
+bool RemoveFile(const char* path) {
+  return unlink(path) == 0;
+}
+
+bool RemoveEmptyDirectory(const char* path) {
+  return rmdir(path) == 0;
+}
+
+bool MakeUniqueName(char* pattern) {
+  static const char kSuffix[] = "XXXXXX";
+  static const char kAlphabet[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  const size_t suffixLength = sizeof kSuffix - 1;
+  size_t length = std::strlen(pattern);
+  if (length < suffixLength || std::strcmp(pattern + length - suffixLength, kSuffix) != 0) {
+    return false;
+  }
+  char* suffix = pattern + length - suffixLength;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    unsigned char random[suffixLength];
+    if (getentropy(random, sizeof random) != 0) {
+      // No entropy source: time and process id still make a collision unlikely, and every
+      // name is checked below anyway.
+      auto seed = static_cast<unsigned long>(std::time(nullptr)) ^
+                  (static_cast<unsigned long>(getpid()) << 8) ^ static_cast<unsigned long>(attempt);
+      for (size_t i = 0; i < suffixLength; ++i) {
+        random[i] = static_cast<unsigned char>(seed >> (i * 5));
+      }
+    }
+    for (size_t i = 0; i < suffixLength; ++i) {
+      suffix[i] = kAlphabet[random[i] % (sizeof kAlphabet - 1)];
+    }
+    struct stat st;
+    if (lstat(pattern, &st) != 0 && errno == ENOENT) {
+      return true;
+    }
+  }
+  std::memcpy(suffix, kSuffix, suffixLength);
+  return false;
+}
+
+bool MakePrivateDirectory(const char* path) {
+  return mkdir(path, 0700) == 0;
+}
+
+char* FindProgram(const char* name) {
+  if (*name == '\0') {
+    return nullptr;
+  }
+  if (std::strchr(name, '/') != nullptr) {
+    return IsExecutableFile(name) ? CopyText(name) : nullptr;
+  }
+  const char* path = std::getenv("PATH");
+  if (path == nullptr) {
+    path = "/usr/local/bin:/usr/bin:/bin";
+  }
+  size_t nameLength = std::strlen(name);
+  for (const char* start = path;; ++start) {
+    const char* end = std::strchr(start, ':');
+    size_t dirLength = end ? static_cast<size_t>(end - start) : std::strlen(start);
+    // An empty directory in PATH stands for the current one.
+    const char* dir = dirLength ? start : ".";
+    size_t useLength = dirLength ? dirLength : 1;
+    char* candidate = new (std::nothrow) char[useLength + 1 + nameLength + 1];
+    if (candidate == nullptr) {
+      return nullptr;
+    }
+    std::memcpy(candidate, dir, useLength);
+    candidate[useLength] = '/';
+    std::memcpy(candidate + useLength + 1, name, nameLength + 1);
+    if (IsExecutableFile(candidate)) {
+      return candidate;
+    }
+    delete[] candidate;
+    if (end == nullptr) {
+      return nullptr;
+    }
+    start = end;
+  }
+}
+
+int RunAndWait(const char* path, char* const* args) {
+  posix_spawnattr_t attributes;
+  if (posix_spawnattr_init(&attributes) != 0) {
+    return -1;
+  }
+  // This process ignores or catches some signals for itself; the program starts afresh.
+  sigset_t all, none;
+  sigfillset(&all);
+  sigemptyset(&none);
+  posix_spawnattr_setsigdefault(&attributes, &all);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+  pid_t pid = 0;
+  int failed = posix_spawn(&pid, path, nullptr, &attributes, args, environ);
+  posix_spawnattr_destroy(&attributes);
+  if (failed != 0) {
+    return -1;
+  }
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) {
+      return -1;
+    }
+  }
+  if (WIFEXITED(status)) {
+    return WEXITSTATUS(status);
+  }
+  return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
 }
 
 }  // namespace platform

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <new>
 
 namespace platform {
@@ -267,8 +268,20 @@ DirectoryListing::~DirectoryListing() {
 
 bool DirectoryListing::Open(const char* path) {
   Close();
-  // O_NOFOLLOW refuses a link even if one was put in the directory's place after it was looked at.
-  int fd = open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  // A trailing slash makes the system resolve a link whatever O_NOFOLLOW says, so the path is
+  // opened without one: then a link is refused, even one put in the directory's place after it
+  // was looked at.
+  size_t length = std::strlen(path);
+  while (length > 1 && path[length - 1] == '/') {
+    --length;
+  }
+  std::unique_ptr<char[]> bare(new (std::nothrow) char[length + 1]);
+  if (!bare) {
+    return false;
+  }
+  std::memcpy(bare.get(), path, length);
+  bare[length] = '\0';
+  int fd = open(bare.get(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) {
     return false;
   }

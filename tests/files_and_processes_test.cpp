@@ -87,6 +87,7 @@ TEST(RemoveTree, RefusesWhatIsNoDirectoryAndRemovesNothing) {
   EXPECT_EQ(RemoveTree((temp / "file").c_str()), -1);
   // A link is not followed even when it is the path itself.
   EXPECT_EQ(RemoveTree((temp / "link").c_str()), -1);
+  EXPECT_EQ(RemoveTree((temp / "link//").c_str()), -1);
   EXPECT_EQ(testing_support::ListDir(temp.path()),
             (std::vector<std::string>{"file", "link", "target"}));
   EXPECT_EQ(ReadBytes(temp / "target/kept"), "data");

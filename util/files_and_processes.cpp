@@ -93,20 +93,18 @@ int RemoveTree(const char* path) {
 }
 
 char* MakeTempDir(char* pattern) {
+  // A pattern without six X characters at the end is refused by the name maker, unchanged.
   static const char kSuffix[] = "XXXXXX";
-  const size_t suffixLength = sizeof kSuffix - 1;
   size_t length = std::strlen(pattern);
-  if (length < suffixLength || std::strcmp(pattern + length - suffixLength, kSuffix) != 0) {
-    return nullptr;
-  }
-  char* suffix = pattern + length - suffixLength;
   for (int attempt = 0; attempt < 5; ++attempt) {
-    std::memcpy(suffix, kSuffix, suffixLength);
-    if (platform::MakeUniqueName(pattern) && platform::MakePrivateDirectory(pattern)) {
-      return pattern;
+    if (platform::MakeUniqueName(pattern)) {
+      if (platform::MakePrivateDirectory(pattern)) {
+        return pattern;
+      }
+      // The next try starts again from the pattern as the caller gave it.
+      std::memcpy(pattern + length - (sizeof kSuffix - 1), kSuffix, sizeof kSuffix - 1);
     }
   }
-  std::memcpy(suffix, kSuffix, suffixLength);
   return nullptr;
 }
 

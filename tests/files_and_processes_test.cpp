@@ -159,7 +159,7 @@ TEST(RemoveTree, AFileThatResistsKeepsItsDirectoryAndEveryOneAbove) {
   ASSERT_GE(pid, 0);
   if (pid == 0) {
     if (geteuid() == 0 && (chown(temp.path().c_str(), 65534, 65534) != 0 || setgid(65534) != 0 ||
-                           setuid(65534) != 0)) {
+                           setuid(65534) != 0 || access(temp.path().c_str(), W_OK | X_OK) != 0)) {
       _exit(77);
     }
     std::error_code ignored;
@@ -180,7 +180,8 @@ TEST(RemoveTree, AFileThatResistsKeepsItsDirectoryAndEveryOneAbove) {
   ASSERT_EQ(waitpid(pid, &status, 0), pid);
   ASSERT_TRUE(WIFEXITED(status));
   if (WEXITSTATUS(status) == 77) {
-    GTEST_SKIP() << "running as root, and no ordinary user to become, so no file can resist";
+    GTEST_SKIP() << "running as root, and cannot work in the temporary directory as an "
+                    "ordinary user, so no file can be made to resist removal";
   }
   ASSERT_EQ(WEXITSTATUS(status), 0) << "RemoveTree did not give 0 (1), or the tree failed (78)";
   EXPECT_EQ(ReadBytes(locked + "/stuck"), "data");

@@ -6,46 +6,19 @@
 
 #include <ctime>
 #include <fstream>
-#include <optional>
 #include <regex>
 #include <string>
 #include <vector>
 
+#include "support/environment.h"
 #include "support/run_program.h"
 
 namespace {
 
 using testing_support::ListDir;
 using testing_support::ReadBytes;
+using testing_support::ScopedEnv;
 using testing_support::TempDir;
-
-// Sets TZ for the life of the object, then puts the old value back.
-class TzGuard {
- public:
-  explicit TzGuard(const char* zone) {
-    if (const char* old = getenv("TZ")) {
-      saved_ = old;
-    }
-    Set(zone);
-  }
-  ~TzGuard() {
-    if (saved_) {
-      setenv("TZ", saved_->c_str(), 1);
-    } else {
-      unsetenv("TZ");
-    }
-    tzset();
-  }
-  TzGuard(const TzGuard&) = delete;
-  TzGuard& operator=(const TzGuard&) = delete;
-  void Set(const char* zone) {
-    setenv("TZ", zone, 1);
-    tzset();
-  }
-
- private:
-  std::optional<std::string> saved_;
-};
 
 // Works in `dir` for the life of the object, then goes back.
 class CwdGuard {
@@ -127,7 +100,7 @@ bool Between(const Moment& before, const std::string& date, const std::string& t
 
 TEST(DebugLogStamped, FirstLineComesAfterTodaysDateHeader) {
   // Half an hour off whole hours, so a clock read in UTC shows.
-  TzGuard zone("XXX-05:30");
+  ScopedEnv zone("TZ", "XXX-05:30");
   TempDir dir;
   std::string path = dir / "log.txt";
   DebugLog log;
@@ -168,7 +141,7 @@ TEST(DebugLogStamped, HeaderOnlyOncePerDateAndObject) {
 TEST(DebugLogStamped, NewDateGetsANewHeader) {
   // Local dates 26 hours apart always differ.
   const char* zones[] = {"AAA-14", "BBB+12", "AAA-14"};
-  TzGuard zone(zones[0]);
+  ScopedEnv zone("TZ", zones[0]);
   TempDir dir;
   std::string path = dir / "log.txt";
   DebugLog log;

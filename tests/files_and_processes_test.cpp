@@ -12,32 +12,15 @@
 #include <string>
 #include <vector>
 
+#include "support/environment.h"
 #include "support/run_program.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using testing_support::ReadBytes;
+using testing_support::ScopedEnv;
 using testing_support::TempDir;
-
-// Sets an environment variable for the length of a test; null unsets it.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    const char* old = std::getenv(name);
-    had_ = old != nullptr;
-    old_ = old ? old : "";
-    value ? setenv(name, value, 1) : unsetenv(name);
-  }
-  ~ScopedEnv() { had_ ? setenv(name_, old_.c_str(), 1) : unsetenv(name_); }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  const char* name_;
-  bool had_;
-  std::string old_;
-};
 
 void WriteFile(const std::string& path, const std::string& content = "data") {
   std::ofstream(path, std::ios::binary) << content;

@@ -41,12 +41,16 @@ DebugLog::DebugLog()
 
 DebugLog::~DebugLog() = default;
 
+bool DebugLog::HasBuffers() const {
+  return lastDate && lineBuffer && messageBuffer;
+}
+
 void DebugLog::SetFileName(const char* name) {
   fileName = name;
 }
 
 void DebugLog::WriteLine(const char* format, ...) {
-  if (!lastDate || !lineBuffer || !messageBuffer || fileName == nullptr) {
+  if (!HasBuffers() || fileName == nullptr) {
     return;
   }
   FileHandle file(std::fopen(fileName, "a+"));
@@ -61,7 +65,7 @@ void DebugLog::WriteLine(const char* format, ...) {
 }
 
 void DebugLog::WriteStamped(const char* format, ...) {
-  if (!lastDate || !lineBuffer || !messageBuffer) {
+  if (!HasBuffers()) {
     return;
   }
   // std::localtime rather than a reentrant form: it follows a change of TZ made while running.

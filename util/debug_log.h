@@ -31,6 +31,9 @@ class DebugLog {
   void WriteStamped(const char* format, ...) DOLVANE_PRINTF_FORMAT(2, 3);
 
  private:
+  // False when the buffers could not be had on construction: the log is then off for good.
+  bool HasBuffers() const;
+
   const char* fileName;                   // not owned; null: log off
   std::unique_ptr<char[]> lastDate;       // 40 bytes: the date of the last header
   std::unique_ptr<char[]> lineBuffer;     // 513 bytes: the text WriteLine writes

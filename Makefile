@@ -10,6 +10,7 @@ deps:
 	scripts/install-deps
 
 build: deps
+	scripts/build-freeimage $(BUILD)
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) -j $(JOBS)
 

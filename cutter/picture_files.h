@@ -14,6 +14,16 @@ struct PictureRelease {
 // A picture owned by the program; released when it goes out of scope.
 using Picture = std::unique_ptr<FIBITMAP, PictureRelease>;
 
+// The picture library is linked in and has to be started and ended by the program: it is ready
+// while one of these lives. A program makes one at start-up and keeps it until it ends.
+class PictureLibrary {
+ public:
+  PictureLibrary() { FreeImage_Initialise(FALSE); }
+  ~PictureLibrary() { FreeImage_DeInitialise(); }
+  PictureLibrary(const PictureLibrary&) = delete;
+  PictureLibrary& operator=(const PictureLibrary&) = delete;
+};
+
 // The format the name's extension selects, or FIF_UNKNOWN. Names of 3 bytes or fewer never
 // select one.
 FREE_IMAGE_FORMAT FormatForName(const char* fileName);

@@ -1,4 +1,5 @@
 // Entry: one command line, one command, one exit code.
+#include "cutter/picture_files.h"
 #include "frontend/command_line.h"
 #include "frontend/dispatch.h"
 #include "platform/platform.h"
@@ -10,6 +11,8 @@ constexpr int kMaxTokens = 50;
 
 int main(int argc, char** argv) {
   platform::InitProcess();
+  // Static, so that it is ended on every way out, the fatal errors' exit included.
+  static PictureLibrary pictureLibrary;
   const char* line = platform::RawCommandLine(argc, argv);
   if (line == nullptr) {
     FatalMessageF("out of memory");

@@ -11,6 +11,7 @@ using testing_support::Kind;
 using testing_support::MakePicture;
 
 int main(int argc, char** argv) {
+  PictureLibrary pictureLibrary;
   if (argc >= 3 && std::strcmp(argv[1], "make") == 0) {
     Picture sample = MakePicture(Kind::kRgb24, 640, 480, 3780);
     if (!sample) {

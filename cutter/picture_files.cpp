@@ -74,9 +74,26 @@ FIBITMAP* FlattenOntoWhite(FIBITMAP* picture) {
   return FreeImage_Composite(picture, FALSE, &white, nullptr);
 }
 
+// The library's conversions return copies without the colour profile; a converted piece keeps
+// the profile of the picture it came from. False when the copy cannot be attached.
+bool KeepColourProfile(FIBITMAP* from, FIBITMAP* to) {
+  const FIICCPROFILE* profile = FreeImage_GetICCProfile(from);
+  if (profile->data == nullptr || profile->size == 0 || FreeImage_GetICCProfile(to)->data) {
+    return true;
+  }
+  FIICCPROFILE* copy =
+      FreeImage_CreateICCProfile(to, profile->data, static_cast<long>(profile->size));
+  if (copy == nullptr || copy->data == nullptr) {
+    return false;
+  }
+  copy->flags = profile->flags;
+  return true;
+}
+
 // Brings `picture` into a form the format can store. Returns the picture to save: `picture`
 // itself, or a converted copy that `converted` owns; null when a conversion failed.
 FIBITMAP* PrepareForFormat(FIBITMAP* picture, FREE_IMAGE_FORMAT format, Picture& converted) {
+  FIBITMAP* original = picture;
   if (!FreeImage_FIFSupportsExportType(format, FreeImage_GetImageType(picture))) {
     converted.reset(ToStandardBitmap(picture));
     if (!converted) {
@@ -88,10 +105,16 @@ FIBITMAP* PrepareForFormat(FIBITMAP* picture, FREE_IMAGE_FORMAT format, Picture&
   // JPEG keeps no transparency at any depth; its transparent parts would show whatever colour
   // they happen to hold.
   bool dropsTransparency = transparent && format == FIF_JPEG;
-  if (!CanExportDepth(format, FreeImage_GetBPP(picture)) || dropsTransparency) {
-    FIBITMAP* next = transparent ? FlattenOntoWhite(picture) : FreeImage_ConvertTo24Bits(picture);
-    converted.reset(next);
-    picture = next;
+  // Depths are those of standard bitmaps; a writer that takes 16 bits per channel at all stores
+  // them as they are.
+  bool depthFits = FreeImage_GetImageType(picture) != FIT_BITMAP ||
+                   CanExportDepth(format, FreeImage_GetBPP(picture));
+  if (!depthFits || dropsTransparency) {
+    converted.reset(transparent ? FlattenOntoWhite(picture) : FreeImage_ConvertTo24Bits(picture));
+    picture = converted.get();
+  }
+  if (picture != nullptr && picture != original && !KeepColourProfile(original, picture)) {
+    return nullptr;
   }
   return picture;
 }

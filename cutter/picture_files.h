@@ -38,9 +38,9 @@ Picture LoadPicture(const char* fileName);
 //
 // Returns true when the file now holds the picture. It returns false, leaving any existing file
 // of that name exactly as it was, when there is no picture (a null handle), or when the library
-// or the file system refuses. A picture whose depth the format cannot hold is converted first:
-// transparency is flattened onto white, other 32-bit pictures lose their fourth channel and 16
-// bits per channel become 8.
+// or the file system refuses. A picture whose depth the format cannot hold is converted first,
+// keeping its colour profile: transparency is flattened onto white, other 32-bit pictures lose
+// their fourth channel and 16 bits per channel become 8 (PNG keeps them).
 bool SavePicture(FIBITMAP* picture, const char* fileName, int32_t saveFlags);
 
 // A copy of the rectangle from (left, top), included, to (right, bottom), excluded. Null when

@@ -551,6 +551,7 @@ enum class Source {
   kRgba32,
   kRgb565,
   kRgb16,
+  kRgba16,
   kOpaqueRgba16,  // 16 bits per channel, every alpha full
   kGrey16,        // 16-bit grey, each value the 8-bit grey picture's value times 257
 };
@@ -570,6 +571,8 @@ Picture MakeSource(Source source) {
       return MakePicture(Kind::kRgb565, w, h);
     case Source::kRgb16:
       return MakePicture(Kind::kRgb16, w, h);
+    case Source::kRgba16:
+      return MakePicture(Kind::kRgba16, w, h);
     case Source::kOpaqueRgba16: {
       Picture rgb = MakePicture(Kind::kRgb16, w, h);
       return Picture(FreeImage_ConvertToType(rgb.get(), FIT_RGBA16, TRUE));
@@ -620,7 +623,11 @@ TEST(TwoPieceCutE2ETest, PiecesAreConvertedOnlyWhenTheFormatCannotHoldThem) {
       // Alpha is kept where the format holds it.
       {Source::kRgba32, "a.png", {"l.png", FIF_PNG, {32}, Reference::kSource}, {"r.png", FIF_PNG, {32}, Reference::kSource}},
       {Source::kRgba32, "a.png", {"l.jpg", FIF_JPEG, {24}, Reference::kSizeOnly}, {"r.jpeg", FIF_JPEG, {24}, Reference::kSizeOnly}},
-      // 16 bits per channel become 8. The opaque 16-bit alpha picture gives the colours of the
+      // PNG keeps 16 bits per channel as they are.
+      {Source::kRgb16, "a.png", {"l.png", FIF_PNG, {48}, Reference::kSource}, {"r.png", FIF_PNG, {48}, Reference::kSource}},
+      {Source::kRgba16, "a.png", {"l.png", FIF_PNG, {64}, Reference::kSource}, {"r.jpg", FIF_JPEG, {24}, Reference::kSizeOnly}},
+      {Source::kGrey16, "a.png", {"l.png", FIF_PNG, {16}, Reference::kSource}, {"r.png", FIF_PNG, {16}, Reference::kSource}},
+      // Elsewhere 16 bits per channel become 8. The opaque 16-bit alpha picture gives the colours of the
       // 24-bit conversion whether its alpha is flattened or dropped.
       {Source::kRgb16, "a.png", {"l.jpg", FIF_JPEG, {24}, Reference::kSizeOnly}, {"r.bmp", FIF_BMP, {24}, Reference::kAs24Bits}},
       {Source::kRgb16, "a.png", {"l.bmp", FIF_BMP, {24}, Reference::kAs24Bits}, {"r.jpg", FIF_JPEG, {24}, Reference::kSizeOnly}},
@@ -657,7 +664,8 @@ TEST(TwoPieceCutE2ETest, PiecesAreConvertedOnlyWhenTheFormatCannotHoldThem) {
       FileShape shape = ShapeOf(dir / out.name);
       ASSERT_TRUE(shape.readable);
       EXPECT_EQ(shape.format, out.format);
-      EXPECT_EQ(shape.type, FIT_BITMAP);
+      bool kept = out.reference == Reference::kSource;
+      EXPECT_EQ(shape.type, kept ? FreeImage_GetImageType(source.get()) : FIT_BITMAP);
       EXPECT_EQ(shape.width, width);
       EXPECT_EQ(shape.height, kDepthHeight);
       EXPECT_NE(std::find(out.bpp.begin(), out.bpp.end(), shape.bpp), out.bpp.end())
@@ -684,6 +692,61 @@ TEST(TwoPieceCutE2ETest, PiecesAreConvertedOnlyWhenTheFormatCannotHoldThem) {
     };
     check(c.first, 0, kDepthCut);
     check(c.rest, kDepthCut, kDepthWidth - kDepthCut);
+  }
+}
+
+// A small but well-formed RGB display profile with one text tag, so that its bytes are our own.
+std::string RgbProfile() {
+  std::string p(128, '\0');
+  auto put = [&p](size_t at, const char* text) { p.replace(at, 4, text, 4); };
+  auto putNumber = [&p](size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) {
+      p[at + static_cast<size_t>(i)] = static_cast<char>(v >> (24 - 8 * i));
+    }
+  };
+  const std::string text = "text" + std::string(4, '\0') + "Cut by Dolvane tests";
+  putNumber(8, 0x02100000);  // version 2.1
+  put(12, "mntr");
+  put(16, "RGB ");
+  put(20, "XYZ ");
+  put(36, "acsp");
+  putNumber(68, 0xF6D6);  // the D50 illuminant
+  putNumber(72, 0x10000);
+  putNumber(76, 0xD32D);
+  p += std::string(4 + 12, '\0');
+  putNumber(128, 1);
+  put(132, "cprt");
+  putNumber(136, 144);
+  putNumber(140, static_cast<uint32_t>(text.size()));
+  p += text;
+  putNumber(0, static_cast<uint32_t>(p.size()));
+  return p;
+}
+
+std::string ProfileOf(FIBITMAP* picture) {
+  const FIICCPROFILE* profile = FreeImage_GetICCProfile(picture);
+  return profile->data ? std::string(static_cast<const char*>(profile->data), profile->size) : "";
+}
+
+TEST(TwoPieceCutE2ETest, PiecesKeepTheColourProfileThroughConversions) {
+  const std::string profile = RgbProfile();
+  for (Kind kind : {Kind::kRgb24, Kind::kRgba32, Kind::kRgb16, Kind::kRgba16}) {
+    SCOPED_TRACE(static_cast<int>(kind));
+    TempDir dir;
+    Picture made = MakePicture(kind, 20, 6);
+    FreeImage_CreateICCProfile(made.get(), const_cast<char*>(profile.data()),
+                               static_cast<long>(profile.size()));
+    Picture source = Place(dir, made.get(), "a.png");
+    ASSERT_TRUE(source);
+    ASSERT_EQ(ProfileOf(source.get()), profile) << "the PNG's own profile is not read";
+
+    RunResult r = RunIn(dir, {"-w", "50%", "a.png", "l.png", "r.jpg"});
+    ExpectSaveOutcome(r, "");
+    for (const char* piece : {"l.png", "r.jpg"}) {
+      Picture back = ReadPicture(dir / piece);
+      ASSERT_TRUE(back) << piece;
+      EXPECT_EQ(ProfileOf(back.get()), profile) << piece;
+    }
   }
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 namespace testing_support {
 namespace {
 
@@ -141,6 +143,25 @@ bool SameAsArea(FIBITMAP* piece, FIBITMAP* whole, unsigned left, unsigned top, s
   if (left + w > FreeImage_GetWidth(whole) || top + h > FreeImage_GetHeight(whole)) {
     *why = "piece reaches outside the picture";
     return false;
+  }
+  FREE_IMAGE_TYPE type = FreeImage_GetImageType(piece);
+  if (type != FIT_BITMAP || FreeImage_GetImageType(whole) != FIT_BITMAP) {
+    // Pictures of more than 8 bits per channel have no palette or masks: compare their samples.
+    unsigned bytes = FreeImage_GetBPP(piece) / 8;
+    if (FreeImage_GetImageType(whole) != type || FreeImage_GetBPP(whole) != bytes * 8) {
+      *why = "the pictures differ in type";
+      return false;
+    }
+    for (unsigned y = 0; y < h; ++y) {
+      const BYTE* got = FreeImage_GetScanLine(piece, static_cast<int>(h - 1 - y));
+      const BYTE* want = FreeImage_GetScanLine(
+          whole, static_cast<int>(FreeImage_GetHeight(whole) - 1 - (top + y)));
+      if (std::memcmp(got, want + left * bytes, w * bytes) != 0) {
+        *why = "samples differ in row " + std::to_string(y);
+        return false;
+      }
+    }
+    return true;
   }
   for (unsigned y = 0; y < h; ++y) {
     for (unsigned x = 0; x < w; ++x) {

@@ -34,7 +34,7 @@ Picture ReadPicture(const std::string& path);
 uint32_t PixelAt(FIBITMAP* picture, unsigned x, unsigned y);
 
 // True when `piece` equals the rectangle of `whole` at (left, top) of the piece's size, pixel by
-// pixel; on a difference, `why` tells where.
+// pixel (sample by sample for 16 bits per channel); on a difference, `why` tells where.
 bool SameAsArea(FIBITMAP* piece, FIBITMAP* whole, unsigned left, unsigned top, std::string* why);
 
 }  // namespace testing_support

@@ -47,6 +47,14 @@ Picture Place(const TempDir& dir, FIBITMAP* picture, const std::string& name) {
   return stored;
 }
 
+std::string LittleEndian(uint32_t value, unsigned size) {
+  std::string bytes;
+  for (unsigned i = 0; i < size; ++i) {
+    bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
+  }
+  return bytes;
+}
+
 void WriteBytes(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

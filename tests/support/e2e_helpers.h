@@ -4,6 +4,7 @@
 #include <FreeImage.h>
 #include <sys/types.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,10 @@ namespace testing_support {
 
 // Command-line arguments in brackets, for the trace of a failed case.
 std::string DescribeArgs(const std::vector<std::string>& args);
+
+// The `size` low bytes of `value`, least significant first, as BMP and little-endian EXIF
+// store numbers.
+std::string LittleEndian(uint32_t value, unsigned size);
 
 // Writes `bytes` to `path`, replacing what was there; fails the test when it cannot.
 void WriteBytes(const std::string& path, const std::string& bytes);

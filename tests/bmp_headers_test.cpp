@@ -1,0 +1,120 @@
+// BMP files with every info-header size the loader takes, in colour layouts of their own: each
+// must load with its exact pixels, alpha included, and its resolution.
+#include <FreeImage.h>
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "cutter/picture_files.h"
+#include "support/e2e_helpers.h"
+
+namespace testing_support {
+namespace {
+
+constexpr uint32_t kRgb = 0, kBitFields = 3, kAlphaBitFields = 6;
+constexpr unsigned kWidth = 3, kHeight = 2;  // 3 pixels leave padding at the end of 24-bit rows
+
+struct HeaderCase {
+  uint32_t headerSize;  // 64 is OS/2's
+  uint16_t bitCount;
+  uint32_t compression;
+  // Red, green, blue and alpha, written after the first 40 bytes (inside a longer header) even
+  // where they do not count: without bit fields, and alpha below 56 bytes without kAlphaBitFields.
+  uint32_t masks[4];
+  bool topDown;
+};
+
+// Alpha, red, green and blue from the top byte down, as PixelAt gives them. Every value is a
+// multiple of 17, so that 4-bit channels hold it exactly; alpha is never 0 or 255.
+uint32_t SourcePixel(unsigned x, unsigned y) {
+  unsigned i = y * kWidth + x;
+  auto c = [](unsigned k) { return (k % 16) * 17; };
+  return (17 * (1 + (i * 5 + 3) % 14) << 24) | (c(i * 3 + 1) << 16) | (c(i * 5 + 2) << 8) |
+         c(i * 7 + 9);
+}
+
+// A channel of 0..255 placed under `mask`.
+uint32_t UnderMask(uint32_t value, uint32_t mask) {
+  if (mask == 0) {
+    return 0;
+  }
+  int shift = std::countr_zero(mask);
+  return (value * (mask >> shift) / 255) << shift;
+}
+
+std::string BmpFile(const HeaderCase& c) {
+  const uint32_t standard[4] = {0xFF0000, 0xFF00, 0xFF, c.bitCount == 32 ? 0xFF000000 : 0};
+  const uint32_t* layout = c.compression == kRgb ? standard : c.masks;
+  const int shifts[4] = {16, 8, 0, 24};  // of red, green, blue and alpha in SourcePixel
+  std::string pixels;
+  for (unsigned row = 0; row < kHeight; ++row) {
+    unsigned y = c.topDown ? row : kHeight - 1 - row;
+    for (unsigned x = 0; x < kWidth; ++x) {
+      uint32_t value = 0;
+      for (int k = 0; k < 4; ++k) {
+        value |= UnderMask((SourcePixel(x, y) >> shifts[k]) & 0xFF, layout[k]);
+      }
+      pixels += LittleEndian(value, c.bitCount / 8u);
+    }
+    pixels.resize((pixels.size() + 3) / 4 * 4, '\0');
+  }
+  const auto height = static_cast<uint32_t>(c.topDown ? -int32_t{kHeight} : int32_t{kHeight});
+  std::string header = LittleEndian(c.headerSize, 4) + LittleEndian(kWidth, 4) +
+                       LittleEndian(height, 4) + LittleEndian(1, 2) + LittleEndian(c.bitCount, 2) +
+                       LittleEndian(c.compression, 4) + LittleEndian(0, 4) + LittleEndian(3780, 4) +
+                       LittleEndian(2000, 4) + std::string(8, '\0');
+  for (uint32_t mask : c.masks) {
+    header += LittleEndian(mask, 4);
+  }
+  header.resize(std::max<size_t>(header.size(), c.headerSize), '\0');
+  const auto start = static_cast<uint32_t>(14 + header.size());
+  return "BM" + LittleEndian(start + static_cast<uint32_t>(pixels.size()), 4) + LittleEndian(0, 4) +
+         LittleEndian(start, 4) + header + pixels;
+}
+
+const HeaderCase kHeaders[] = {
+    {40, 24, kRgb, {}, false},
+    {40, 32, kBitFields, {0xFF, 0xFF00, 0xFF0000, 0xFF000000}, false},
+    {40, 32, kAlphaBitFields, {0xFF000000, 0xFF0000, 0xFF00, 0xFF}, true},
+    {52, 24, kRgb, {0xFF, 0xFF00, 0xFF0000, 0}, false},
+    {52, 32, kBitFields, {0xFF00, 0xFF0000, 0xFF000000, 0xFF}, false},
+    {56, 32, kBitFields, {0xFF, 0xFF000000, 0xFF0000, 0xFF00}, false},
+    {108, 24, kRgb, {0xFF, 0xFF00, 0xFF0000, 0xFF000000}, true},
+    {108, 32, kBitFields, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}, false},
+    {124, 24, kRgb, {0xFF, 0xFF00, 0xFF0000, 0xFF000000}, false},
+    {124, 32, kBitFields, {0xFF00, 0xFF, 0xFF000000, 0xFF0000}, true},
+    {124, 16, kBitFields, {0xF00, 0xF0, 0xF, 0xF000}, false},
+    {64, 24, kRgb, {}, false},
+};
+
+TEST(BmpHeadersTest, EverySizeLoadsItsPixelsAlphaAndResolution) {
+  TempDir dir;
+  for (const HeaderCase& c : kHeaders) {
+    // A name of its own, so that a refusal, which ends the process, names the case.
+    std::string name = std::to_string(c.headerSize) + "-" + std::to_string(c.bitCount) + "-" +
+                       std::to_string(c.compression) + ".bmp";
+    SCOPED_TRACE(name);
+    std::string path = dir / name;
+    WriteBytes(path, BmpFile(c));
+    Picture picture = LoadPicture(path.c_str());
+    ASSERT_EQ(FreeImage_GetWidth(picture.get()), kWidth);
+    ASSERT_EQ(FreeImage_GetHeight(picture.get()), kHeight);
+    EXPECT_EQ(FreeImage_GetDotsPerMeterX(picture.get()), 3780u);
+    EXPECT_EQ(FreeImage_GetDotsPerMeterY(picture.get()), 2000u);
+    bool hasAlpha = c.compression != kRgb && c.masks[3] != 0 &&
+                    (c.headerSize >= 56 || c.compression == kAlphaBitFields);
+    for (unsigned y = 0; y < kHeight; ++y) {
+      for (unsigned x = 0; x < kWidth; ++x) {
+        uint32_t want = SourcePixel(x, y) | (hasAlpha ? 0 : 0xFF000000);
+        EXPECT_EQ(PixelAt(picture.get(), x, y), want) << "pixel " << x << ", " << y;
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace testing_support

@@ -116,5 +116,18 @@ TEST(BmpHeadersTest, EverySizeLoadsItsPixelsAlphaAndResolution) {
   }
 }
 
+// The library's RLE writer ends the last line with an end-of-line code before the end of the
+// bitmap, as most writers do.
+TEST(BmpHeadersTest, RleFileOfTheLibrarysOwnLoadsBack) {
+  TempDir dir;
+  Picture made = MakePicture(Kind::kGrey8, 13, 7);
+  std::string path = dir / "rle8.bmp";
+  WritePicture(made.get(), path, BMP_SAVE_RLE);
+  ASSERT_EQ(ReadBytes(path).substr(30, 4), LittleEndian(1, 4)) << "not written as RLE8";
+  Picture back = LoadPicture(path.c_str());
+  std::string why;
+  EXPECT_TRUE(SameAsArea(back.get(), made.get(), 0, 0, &why)) << why;
+}
+
 }  // namespace
 }  // namespace testing_support

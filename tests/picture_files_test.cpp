@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "support/pictures.h"
 #include "support/run_program.h"
@@ -77,6 +78,20 @@ TEST(SavePicture, ConvertsWhatTheFormatCannotHold) {
     EXPECT_EQ(FreeImage_GetBPP(back.get()), c.bpp) << c.name;
     EXPECT_EQ(FreeImage_GetWidth(back.get()), 9u) << c.name;
     EXPECT_EQ(FreeImage_GetHeight(back.get()), 7u) << c.name;
+  }
+}
+
+// The library numbers its formats by the order it registers them; a build that left a format
+// out of that order would write one format under another's number. The first bytes tell.
+TEST(SavePicture, WritesTheFormatTheNameSays) {
+  TempDir dir;
+  Picture picture = MakePicture(Kind::kRgb24, 4, 4);
+  const std::pair<const char*, std::string> cases[] = {
+      {"a.jpg", "\xFF\xD8\xFF"}, {"a.bmp", "BM"}, {"a.png", "\x89PNG"}};
+  for (const auto& [name, signature] : cases) {
+    std::string path = dir / name;
+    ASSERT_TRUE(SavePicture(picture.get(), path.c_str(), 0)) << name;
+    EXPECT_EQ(testing_support::ReadBytes(path).substr(0, signature.size()), signature) << name;
   }
 }
 

@@ -71,9 +71,7 @@ std::string BmpFile(const HeaderCase& c) {
     header += LittleEndian(mask, 4);
   }
   header.resize(std::max<size_t>(header.size(), c.headerSize), '\0');
-  const auto start = static_cast<uint32_t>(14 + header.size());
-  return "BM" + LittleEndian(start + static_cast<uint32_t>(pixels.size()), 4) + LittleEndian(0, 4) +
-         LittleEndian(start, 4) + header + pixels;
+  return BmpWithPixelsAfter(header, pixels);
 }
 
 const HeaderCase kHeaders[] = {

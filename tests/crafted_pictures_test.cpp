@@ -47,14 +47,13 @@ enum : uint32_t { kRle8 = 1, kRle4 = 2, kBitFields = 3 };
 // A BMP file with a 40-byte info header; `palette` holds 4 bytes a colour.
 std::string Bmp(uint32_t width, uint32_t height, uint32_t bits, uint32_t compression,
                 const std::string& palette, const std::string& data) {
-  const auto start = static_cast<uint32_t>(54 + palette.size());
   const auto dataSize = static_cast<uint32_t>(data.size());
-  return "BM" + LittleEndian(start + dataSize, 4) + LittleEndian(0, 4) + LittleEndian(start, 4) +
-         LittleEndian(40, 4) + LittleEndian(width, 4) + LittleEndian(height, 4) +
-         LittleEndian(1, 2) + LittleEndian(bits, 2) + LittleEndian(compression, 4) +
-         LittleEndian(dataSize, 4) + LittleEndian(2835, 4) + LittleEndian(2835, 4) +
-         LittleEndian(static_cast<uint32_t>(palette.size() / 4), 4) + LittleEndian(0, 4) + palette +
-         data;
+  return BmpWithPixelsAfter(
+      LittleEndian(40, 4) + LittleEndian(width, 4) + LittleEndian(height, 4) + LittleEndian(1, 2) +
+          LittleEndian(bits, 2) + LittleEndian(compression, 4) + LittleEndian(dataSize, 4) +
+          LittleEndian(2835, 4) + LittleEndian(2835, 4) +
+          LittleEndian(static_cast<uint32_t>(palette.size() / 4), 4) + LittleEndian(0, 4) + palette,
+      data);
 }
 
 struct CraftedCase {

@@ -55,6 +55,12 @@ std::string LittleEndian(uint32_t value, unsigned size) {
   return bytes;
 }
 
+std::string BmpWithPixelsAfter(const std::string& headers, const std::string& pixels) {
+  const auto start = static_cast<uint32_t>(14 + headers.size());
+  return "BM" + LittleEndian(start + static_cast<uint32_t>(pixels.size()), 4) + LittleEndian(0, 4) +
+         LittleEndian(start, 4) + headers + pixels;
+}
+
 void WriteBytes(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

@@ -22,6 +22,10 @@ std::string DescribeArgs(const std::vector<std::string>& args);
 // store numbers.
 std::string LittleEndian(uint32_t value, unsigned size);
 
+// A BMP file: its 14-byte file header, then `headers` (the info header and whatever follows it
+// up to the pixels: masks, palette), then `pixels`.
+std::string BmpWithPixelsAfter(const std::string& headers, const std::string& pixels);
+
 // Writes `bytes` to `path`, replacing what was there; fails the test when it cannot.
 void WriteBytes(const std::string& path, const std::string& bytes);
 

@@ -1,25 +1,24 @@
 // Entry: one command line, one command, one exit code.
+#include "frontend/main.h"
+
 #include "cutter/picture_files.h"
 #include "frontend/command_line.h"
 #include "frontend/dispatch.h"
-#include "platform/platform.h"
 #include "util/messages.h"
 
 namespace {
 constexpr int kMaxTokens = 50;
 }
 
-int main(int argc, char** argv) {
-  platform::InitProcess();
+int ProgramMain(const char* commandLine) {
   // Static, so that it is ended on every way out, the fatal errors' exit included.
   static PictureLibrary pictureLibrary;
-  const char* line = platform::RawCommandLine(argc, argv);
-  if (line == nullptr) {
+  if (commandLine == nullptr) {
     FatalMessageF("out of memory");
   }
   // The token list lives until the process ends, right after the command.
   static char* tokens[kMaxTokens + 1];
-  int count = SplitCommandLine(line, kMaxTokens, tokens);
+  int count = SplitCommandLine(commandLine, kMaxTokens, tokens);
   if (IsAboutRequest(count, tokens)) {
     ShowAbout();
   }

@@ -104,15 +104,24 @@ bool MakeUniqueName(char* pattern);
 // owner only. True on success; false also when anything of that name exists already.
 bool MakePrivateDirectory(const char* path);
 
-// The program that `name` starts, as a new owned text (delete[]): `name` itself when it holds a
-// slash, otherwise the first match in the directories of PATH. Only an executable regular file
-// counts. Null when there is none (or no storage for the text).
-char* FindProgram(const char* name);
+// Opens `file` the way the desktop shell does and waits, without a time limit, for the process
+// it started to end. A program is started with `parameters` (may be null); `parameterFields`
+// holds the same text already split into arguments with their double quotes, for systems that
+// hand arguments over one by one. Any other existing file is opened with the program the
+// desktop associates with it, without the parameters. `showCommand` says how a window should
+// appear, where windows are the system's. Gives the exit code, 128 + the signal number for a
+// process ended by a signal, or -1 when nothing was started or its exit code cannot be read.
+int OpenAndWait(const char* file, const char* parameters, char* const* parameterFields,
+                int showCommand);
 
-// Starts the program at `path` with the argument texts `args` (args[0] first, up to a null
-// entry), waits without a time limit for its end and gives its exit code: 128 + the signal
-// number when a signal ended it, -1 when it could not be started or waited for. The program gets
+// Starts the program `name` (looked up along the search path when it names no directory) with
+// the argument fields of a command, `fields[0]` first up to a null entry, as the user wrote them,
+// double quotes included, and waits without a time limit for its end. Where a program receives
+// one command line and splits it itself (Windows), the fields are joined by single spaces as they
+// stand, so their quotes keep spaces together. Where each argument is a text of its own (POSIX),
+// a field's enclosing quotes are dropped first. Gives the exit code, 128 + the signal number
+// when a signal ended it, or -1 when it could not be started or waited for. The program gets
 // this process's environment and open standard streams, with every signal at its default.
-int RunAndWait(const char* path, char* const* args);
+int SpawnAndWait(const char* name, char* const* fields);
 
 }  // namespace platform

@@ -353,6 +353,11 @@ bool MakePrivateDirectory(const char* path) {
   return mkdir(path, 0700) == 0;
 }
 
+namespace {
+
+// The program that `name` starts, as a new owned text (delete[]): `name` itself when it holds a
+// slash, otherwise the first match in the directories of PATH. Only an executable regular file
+// counts. Null when there is none (or no storage for the text).
 char* FindProgram(const char* name) {
   if (*name == '\0') {
     return nullptr;
@@ -389,6 +394,7 @@ char* FindProgram(const char* name) {
   }
 }
 
+// Starts `path` with `args` and waits for its end; see SpawnAndWait for the result.
 int RunAndWait(const char* path, char* const* args) {
   posix_spawnattr_t attributes;
   if (posix_spawnattr_init(&attributes) != 0) {
@@ -417,6 +423,76 @@ int RunAndWait(const char* path, char* const* args) {
     return WEXITSTATUS(status);
   }
   return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
+}
+
+// Arguments reach a program one by one here, so the quotes that only held a part together
+// must go: the program is to see `my file.txt`, not `"my file.txt"`.
+char* WithoutEnclosingQuotes(char* field) {
+  size_t length = std::strlen(field);
+  if (length >= 2 && field[0] == '"' && field[length - 1] == '"') {
+    field[length - 1] = '\0';
+    return field + 1;
+  }
+  return field;
+}
+
+// A copy of the fields up to their null entry, each without its enclosing quotes; the texts are
+// written into, the caller's list is not.
+std::unique_ptr<char* []> UnquotedFields(char* const* fields) {
+  size_t count = 0;
+  while (fields[count] != nullptr) {
+    ++count;
+  }
+  std::unique_ptr<char*[]> unquoted(new (std::nothrow) char*[count + 1]);
+  if (unquoted) {
+    for (size_t i = 0; i < count; ++i) {
+      unquoted[i] = WithoutEnclosingQuotes(fields[i]);
+    }
+    unquoted[count] = nullptr;
+  }
+  return unquoted;
+}
+
+}  // namespace
+
+int OpenAndWait(const char* file, const char* /*parameters*/, char* const* parameterFields,
+                int /*showCommand*/) {
+  std::unique_ptr<char[]> program(FindProgram(file));
+  if (program) {
+    std::unique_ptr<char*[]> words = UnquotedFields(parameterFields);
+    if (!words) {
+      return -1;
+    }
+    size_t count = 0;
+    while (words[count] != nullptr) {
+      ++count;
+    }
+    std::unique_ptr<char*[]> args(new (std::nothrow) char*[count + 2]);
+    if (!args) {
+      return -1;
+    }
+    args[0] = const_cast<char*>(file);
+    std::memcpy(args.get() + 1, words.get(), (count + 1) * sizeof(char*));
+    return RunAndWait(program.get(), args.get());
+  }
+  if (TypeOf(file) == FileType::kNone) {
+    return -1;
+  }
+  std::unique_ptr<char[]> opener(FindProgram("xdg-open"));
+  if (!opener) {
+    return -1;
+  }
+  char* args[] = {const_cast<char*>("xdg-open"), const_cast<char*>(file), nullptr};
+  return RunAndWait(opener.get(), args);
+}
+
+int SpawnAndWait(const char* name, char* const* fields) {
+  std::unique_ptr<char[]> program(FindProgram(name));
+  std::unique_ptr<char*[]> args = UnquotedFields(fields);
+  if (!program || !args) {
+    return -1;
+  }
+  return RunAndWait(program.get(), args.get());
 }
 
 }  // namespace platform

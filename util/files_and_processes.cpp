@@ -15,24 +15,11 @@ constexpr int kMaxFields = 20;
 
 using OwnedText = std::unique_ptr<char[]>;
 
-// Arguments reach a program one by one here, so the quotes that only held a part together
-// must go: the program is to see `my file.txt`, not `"my file.txt"`.
-char* WithoutEnclosingQuotes(char* field) {
-  if (StrIsQuoted(field) && field[1] != '\0') {
-    field[std::strlen(field) - 1] = '\0';
-    return field + 1;
-  }
-  return field;
-}
-
 // Splits `text` in place into at most kMaxFields parts, as SpawnCommand reads its command, into
-// `fields` (kMaxFields + 1 entries, null after the last part). Gives the number of parts.
+// `fields` (kMaxFields + 1 entries, null after the last part). The parts keep their quotes: the
+// system decides whether a program needs them. Gives the number of parts.
 int SplitArguments(char* text, char** fields) {
-  int count = SplitFieldsKeepQuotes(' ', text, kMaxFields, fields);
-  for (int i = 0; i < count; ++i) {
-    fields[i] = WithoutEnclosingQuotes(fields[i]);
-  }
-  return count;
+  return SplitFieldsKeepQuotes(' ', text, kMaxFields, fields);
 }
 
 // "dir" and "name" as "dir/name", however long; null when there is no storage for it.
@@ -108,35 +95,28 @@ char* MakeTempDir(char* pattern) {
   return nullptr;
 }
 
-int ShellRunWait(const char* file, const char* parameters, int /*showCommand*/) {
-  OwnedText program(platform::FindProgram(file));
-  if (program) {
-    OwnedText words(StrDup(parameters ? parameters : ""));
-    char* args[1 + kMaxFields + 1];
-    args[0] = const_cast<char*>(file);
-    SplitArguments(words.get(), args + 1);
-    return platform::RunAndWait(program.get(), args);
-  }
-  if (platform::TypeOf(file) == platform::FileType::kNone) {
-    return -1;
-  }
-  OwnedText opener(platform::FindProgram("xdg-open"));
-  if (!opener) {
-    return -1;
-  }
-  char* args[] = {const_cast<char*>("xdg-open"), const_cast<char*>(file), nullptr};
-  return platform::RunAndWait(opener.get(), args);
+int ShellRunWait(const char* file, const char* parameters, int showCommand) {
+  OwnedText words(StrDup(parameters ? parameters : ""));
+  char* fields[kMaxFields + 1];
+  SplitArguments(words.get(), fields);
+  return platform::OpenAndWait(file, parameters, fields, showCommand);
 }
 
 int SpawnCommand(const char* command) {
   OwnedText copy(StrDup(command));
   char* args[kMaxFields + 1];
-  if (SplitArguments(copy.get(), args) == 0 || args[0][0] == '\0') {
+  if (SplitArguments(copy.get(), args) == 0) {
     return -1;
   }
-  OwnedText program(platform::FindProgram(args[0]));
-  if (!program) {
+  // The program is named without the quotes that may hold its path together.
+  OwnedText program(StrDup(args[0]));
+  size_t length = std::strlen(program.get());
+  if (StrIsQuoted(program.get()) && length >= 2) {
+    std::memmove(program.get(), program.get() + 1, length - 2);
+    program[length - 2] = '\0';
+  }
+  if (program[0] == '\0') {
     return -1;
   }
-  return platform::RunAndWait(program.get(), args);
+  return platform::SpawnAndWait(program.get(), args);
 }

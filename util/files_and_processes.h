@@ -26,22 +26,25 @@ int RemoveTree(const char* path);
 // pattern then holds what the caller gave.
 char* MakeTempDir(char* pattern);
 
-// Runs `file` and waits, without a time limit, for the process it started to end.
-// An executable program (a path holding a slash, or a name found along PATH) is started
-// directly with `parameters` (may be null) split into at most 20 words the way SpawnCommand
-// splits its arguments. Any other existing file is opened with `xdg-open`, and that command's
-// exit code is the result; `parameters` are not passed to it. `showCommand` (how a window
-// should appear) has no meaning here and is ignored. Gives the exit code, 128 + the signal
-// number for a process ended by a signal, or -1 when nothing could be started. Ends the
-// process with "out of memory" when the parameters cannot be copied.
+// Runs `file` and waits, without a time limit, for the process it started to end, as the
+// desktop shell opens it. On Windows the shell itself opens it with its default action, with
+// `parameters` (may be null) and the window state `showCommand`. Elsewhere an executable program
+// (a path holding a slash, or a name found along PATH) is started directly with `parameters`
+// split into at most 20 words the way SpawnCommand splits its arguments, any other existing file
+// is opened with `xdg-open` (whose exit code is the result; `parameters` are not passed to it),
+// and `showCommand` is ignored. Gives the exit code, 128 + the signal number for a process ended
+// by a signal, or -1 when nothing was started or its exit code cannot be read. Ends the process
+// with "out of memory" when the parameters cannot be copied.
 int ShellRunWait(const char* file, const char* parameters, int showCommand);
 
 // Runs the command text `command` and waits, without a time limit, for its end. The text is a
 // program followed by arguments, separated by spaces; a part in double quotes may hold spaces
 // ("\"/opt/my tools/conv\" \"in file.txt\" -q"). At most 20 parts count, the program included;
-// the rest is dropped. Each part loses its enclosing double quotes, if it has them, before it is
-// handed over, and a program named without a slash is looked up along PATH. Gives the
-// program's exit code, 128 + the signal number when a signal ended it, or -1 when the text
-// names no program (empty, only spaces, or an empty quoted name) or it cannot be started.
-// Ends the process with "out of memory" when the text cannot be copied.
+// the rest is dropped. The program is named by the first part without its enclosing quotes and
+// is looked up along the search path when it names no directory. Where programs receive one
+// command line (Windows), the parts reach it joined by single spaces with their quotes, so it
+// splits them as they were written; where each argument is a text of its own, each part loses
+// its enclosing quotes. Gives the program's exit code, 128 + the signal number when a signal
+// ended it, or -1 when the text names no program (empty, only spaces, or an empty quoted name)
+// or it cannot be started. Ends the process with "out of memory" when the text cannot be copied.
 int SpawnCommand(const char* command);

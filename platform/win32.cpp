@@ -1,0 +1,319 @@
+// Windows side of the platform seam.
+#include "platform/platform.h"
+
+#include <shellapi.h>
+#include <windows.h>
+
+#include <direct.h>
+#include <fcntl.h>
+#include <io.h>
+#include <process.h>
+#include <sys/stat.h>
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+
+namespace platform {
+namespace {
+
+bool IsSeparator(char c) {
+  return c == '/' || c == '\\';
+}
+
+char* CopyText(const char* text, size_t length) {
+  char* copy = new (std::nothrow) char[length + 1];
+  if (copy != nullptr) {
+    std::memcpy(copy, text, length);
+    copy[length] = '\0';
+  }
+  return copy;
+}
+
+// The length of `path` without trailing separators, which the runtime's status call refuses;
+// a root ("/", "C:\") keeps its one.
+size_t LengthWithoutTrailingSeparators(const char* path) {
+  size_t length = std::strlen(path);
+  size_t root = (length >= 2 && path[1] == ':') ? 3 : 1;
+  while (length > root && IsSeparator(path[length - 1])) {
+    --length;
+  }
+  return length;
+}
+
+// Where the directory part of `path` ends: after its last separator, or after a drive's colon.
+size_t DirectoryLength(const char* path) {
+  size_t end = 0;
+  for (size_t i = 0; path[i] != '\0'; ++i) {
+    if (IsSeparator(path[i]) || (i == 1 && path[i] == ':')) {
+      end = i + 1;
+    }
+  }
+  return end;
+}
+
+bool Exists(const char* path) {
+  return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+}  // namespace
+
+void InitProcess() {
+  // A drive without a medium must fail the call that touched it, not stop the cut with a
+  // system box that a script cannot answer.
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+}
+
+const char* RawCommandLine(int /*argc*/, char** /*argv*/) {
+  return GetCommandLineA();
+}
+
+int ShowBox(const char* text, const char* caption, BoxStyle style) {
+  UINT type = (style == BoxStyle::kWarning) ? MB_ICONWARNING : MB_OK;
+  return MessageBoxA(nullptr, text, caption, type);
+}
+
+void ExitProcess(int code) {
+  std::exit(code);
+}
+
+ReplacementFile::~ReplacementFile() {
+  Discard();
+}
+
+bool ReplacementFile::Open(const char* target) {
+  Discard();
+  targetPath_ = CopyText(target, std::strlen(target));
+  if (targetPath_ == nullptr) {
+    return false;
+  }
+  // Moving over a file would replace one its owner made read-only; writing in place would not.
+  DWORD attributes = GetFileAttributesA(targetPath_);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    Discard();
+    return false;
+  }
+  // The temporary file sits in the target's folder so the final move cannot cross volumes.
+  static const char kTempName[] = ".dolvane-XXXXXX";
+  size_t dirLength = DirectoryLength(targetPath_);
+  tempPath_ = new (std::nothrow) char[dirLength + sizeof kTempName];
+  if (tempPath_ == nullptr) {
+    Discard();
+    return false;
+  }
+  int fd = -1;
+  for (int attempt = 0; attempt < 10 && fd < 0; ++attempt) {
+    std::memcpy(tempPath_, targetPath_, dirLength);
+    std::memcpy(tempPath_ + dirLength, kTempName, sizeof kTempName);
+    if (!MakeUniqueName(tempPath_)) {
+      break;
+    }
+    // Exclusive creation: a name taken between the choice and the creation is tried again.
+    fd = _open(tempPath_, _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY | _O_NOINHERIT,
+               _S_IREAD | _S_IWRITE);
+    if (fd < 0 && errno != EEXIST) {
+      break;
+    }
+  }
+  if (fd < 0) {
+    delete[] tempPath_;
+    tempPath_ = nullptr;
+    Discard();
+    return false;
+  }
+  stream_ = _fdopen(fd, "wb");
+  if (stream_ == nullptr) {
+    _close(fd);
+    Discard();
+    return false;
+  }
+  return true;
+}
+
+bool ReplacementFile::Commit() {
+  if (stream_ == nullptr) {
+    return false;
+  }
+  bool ok = std::fflush(stream_) == 0 && std::ferror(stream_) == 0;
+  // Before an existing file is replaced, its successor must be on disk: otherwise a crash right
+  // after the move could leave neither.
+  if (ok && Exists(targetPath_)) {
+    ok = _commit(_fileno(stream_)) == 0;
+  }
+  ok = (std::fclose(stream_) == 0) && ok;
+  stream_ = nullptr;
+  if (ok) {
+    ok = MoveFileExA(tempPath_, targetPath_, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) !=
+         0;
+  }
+  if (ok) {
+    delete[] tempPath_;
+    tempPath_ = nullptr;
+  }
+  Discard();
+  return ok;
+}
+
+void ReplacementFile::Discard() {
+  if (stream_ != nullptr) {
+    std::fclose(stream_);
+    stream_ = nullptr;
+  }
+  if (tempPath_ != nullptr) {
+    _unlink(tempPath_);
+    delete[] tempPath_;
+    tempPath_ = nullptr;
+  }
+  delete[] targetPath_;
+  targetPath_ = nullptr;
+}
+
+FileType TypeOf(const char* path) {
+  std::unique_ptr<char[]> bare(CopyText(path, LengthWithoutTrailingSeparators(path)));
+  struct _stat64 st;
+  if (!bare || _stat64(bare.get(), &st) != 0) {
+    return FileType::kNone;
+  }
+  return (st.st_mode & _S_IFMT) == _S_IFDIR ? FileType::kDirectory : FileType::kOther;
+}
+
+FileType TypeOfEntry(const char* path) {
+  std::unique_ptr<char[]> bare(CopyText(path, LengthWithoutTrailingSeparators(path)));
+  DWORD attributes = bare ? GetFileAttributesA(bare.get()) : INVALID_FILE_ATTRIBUTES;
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    return FileType::kNone;
+  }
+  // Symbolic links and junctions alike: removing one must not empty what it points to.
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    return FileType::kSymbolicLink;
+  }
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? FileType::kDirectory : FileType::kOther;
+}
+
+namespace {
+
+struct Listing {
+  intptr_t handle = -1;
+  bool started = false;
+  _finddata_t entry{};
+};
+
+}  // namespace
+
+DirectoryListing::~DirectoryListing() {
+  Close();
+}
+
+bool DirectoryListing::Open(const char* path) {
+  Close();
+  if (TypeOfEntry(path) != FileType::kDirectory) {
+    return false;
+  }
+  size_t length = LengthWithoutTrailingSeparators(path);
+  std::unique_ptr<char[]> pattern(new (std::nothrow) char[length + 3]);
+  auto* listing = new (std::nothrow) Listing;
+  if (!pattern || listing == nullptr) {
+    delete listing;
+    return false;
+  }
+  std::memcpy(pattern.get(), path, length);
+  // A root such as "C:\" ends in its separator already.
+  size_t end = length;
+  if (length == 0 || !IsSeparator(path[length - 1])) {
+    pattern[end++] = '/';
+  }
+  pattern[end++] = '*';
+  pattern[end] = '\0';
+  listing->handle = _findfirst(pattern.get(), &listing->entry);
+  if (listing->handle == -1) {
+    delete listing;
+    return false;
+  }
+  handle_ = listing;
+  return true;
+}
+
+const char* DirectoryListing::Next() {
+  auto* listing = static_cast<Listing*>(handle_);
+  if (listing == nullptr) {
+    return nullptr;
+  }
+  if (listing->started && _findnext(listing->handle, &listing->entry) != 0) {
+    return nullptr;
+  }
+  listing->started = true;
+  return listing->entry.name;
+}
+
+void DirectoryListing::Close() {
+  auto* listing = static_cast<Listing*>(handle_);
+  if (listing != nullptr) {
+    _findclose(listing->handle);
+    delete listing;
+    handle_ = nullptr;
+  }
+}
+
+bool RemoveFile(const char* path) {
+  if (_unlink(path) == 0) {
+    return true;
+  }
+  // A link to a folder is a folder entry of its own; it goes without touching its target.
+  DWORD attributes = GetFileAttributesA(path);
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+         (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && RemoveDirectoryA(path) != 0;
+}
+
+bool RemoveEmptyDirectory(const char* path) {
+  return _rmdir(path) == 0;
+}
+
+bool MakeUniqueName(char* pattern) {
+  static const char kSuffix[] = "XXXXXX";
+  const size_t suffixLength = sizeof kSuffix - 1;
+  size_t length = std::strlen(pattern);
+  if (length < suffixLength || std::strcmp(pattern + length - suffixLength, kSuffix) != 0) {
+    return false;
+  }
+  if (_mktemp_s(pattern, length + 1) == 0) {
+    return true;
+  }
+  std::memcpy(pattern + length - suffixLength, kSuffix, suffixLength);
+  return false;
+}
+
+bool MakePrivateDirectory(const char* path) {
+  return _mkdir(path) == 0;
+}
+
+int OpenAndWait(const char* file, const char* parameters, char* const* /*parameterFields*/,
+                int showCommand) {
+  SHELLEXECUTEINFOA info{};
+  info.cbSize = sizeof info;
+  info.fMask = SEE_MASK_NOCLOSEPROCESS;
+  info.lpFile = file;
+  info.lpParameters = parameters;
+  info.nShow = showCommand;
+  ShellExecuteExA(&info);
+  // No process when the shell could not open the file or handed it to one already running.
+  if (info.hProcess == nullptr) {
+    return -1;
+  }
+  WaitForSingleObject(info.hProcess, INFINITE);
+  DWORD code = 0;
+  bool ok = GetExitCodeProcess(info.hProcess, &code) != 0;
+  CloseHandle(info.hProcess);
+  return ok ? static_cast<int>(code) : -1;
+}
+
+int SpawnAndWait(const char* name, char* const* fields) {
+  // The runtime joins the fields by single spaces into the program's command line, quotes and
+  // all, which is how the program splits them back.
+  intptr_t result = _spawnvp(_P_WAIT, name, const_cast<const char* const*>(fields));
+  return static_cast<int>(result);
+}
+
+}  // namespace platform

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "support/temp_files.h"
+
 namespace testing_support {
 
 struct RunResult {
@@ -24,25 +26,5 @@ RunResult RunDolvane(const std::vector<std::string>& args, const RunOptions& opt
 // The box texts as the program prints them on a console.
 std::string InfoBox(const std::string& text);
 std::string WarningBox(const std::string& text);
-
-// A fresh directory, removed with everything in it when the object goes.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::string& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
-
-// Names of the entries of a directory, sorted.
-std::vector<std::string> ListDir(const std::string& dir);
-
-// The bytes of a file; empty when it cannot be read.
-std::string ReadBytes(const std::string& path);
 
 }  // namespace testing_support

@@ -1,8 +1,10 @@
 // Windows side of the platform seam.
 #include "platform/platform.h"
 
-#include <shellapi.h>
+// windows.h first: the other system headers build on it.
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include <direct.h>
 #include <fcntl.h>
@@ -293,7 +295,9 @@ int OpenAndWait(const char* file, const char* parameters, char* const* /*paramet
                 int showCommand) {
   SHELLEXECUTEINFOA info{};
   info.cbSize = sizeof info;
-  info.fMask = SEE_MASK_NOCLOSEPROCESS;
+  // No error box of the shell's own: a file that cannot be opened is reported by the result
+  // alone, and a script must not be left waiting for someone to close a box.
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
   info.lpFile = file;
   info.lpParameters = parameters;
   info.nShow = showCommand;

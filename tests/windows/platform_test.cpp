@@ -1,0 +1,134 @@
+// What differs on Windows: programs get one command line, paths take backslashes, files are
+// replaced by a move, and the shell starts programs.
+#include <windows.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/platform.h"
+#include "support/temp_files.h"
+#include "util/files_and_processes.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::ReadBytes;
+using testing_support::TempDir;
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// Where the reporting program writes the command line it was given.
+class Reporter : public ::testing::Test {
+ protected:
+  void SetUp() override { _putenv_s("DOLVANE_CHILD_REPORT", report.c_str()); }
+  void TearDown() override { _putenv_s("DOLVANE_CHILD_REPORT", ""); }
+
+  TempDir temp;
+  std::string report = temp / "report.txt";
+  std::string program = DOLVANE_REPORT_COMMAND_LINE;
+};
+
+TEST_F(Reporter, SpawnCommandHandsOverPartsWithTheirQuotes) {
+  fs::create_directory(temp / "my tools");
+  const std::string spaced = temp / "my tools/report command line.exe";
+  fs::copy_file(program, spaced);
+  std::string twentyFive;
+  std::string firstTwenty = program;
+  for (int i = 1; i < 25; ++i) {
+    twentyFive += " a" + std::to_string(i);
+    if (i < 20) {
+      firstTwenty += " a" + std::to_string(i);
+    }
+  }
+  struct Case {
+    std::string command;
+    int result;
+    std::string received;  // the program's raw command line
+  };
+  const Case cases[] = {
+      // The quotes that hold the path together stay, so the program splits it as written.
+      {"  \"" + spaced + "\" \"my file.txt\"  plain a\"b c\"d exit=5", 5,
+       "\"" + spaced + "\" \"my file.txt\" plain a\"b c\"d exit=5"},
+      {program + " exit=3", 3, program + " exit=3"},
+      {program + twentyFive + " exit=9", 0, firstTwenty},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(SpawnCommand(c.command.c_str()), c.result) << c.command;
+    EXPECT_EQ(ReadBytes(report), c.received) << c.command;
+  }
+  for (const std::string command : {"", "   ", "\"\" x", "no-such-program-here.exe"}) {
+    EXPECT_EQ(SpawnCommand(command.c_str()), -1) << command;
+  }
+}
+
+TEST_F(Reporter, ShellRunWaitGivesTheExitCodeOfWhatTheShellStarted) {
+  EXPECT_EQ(ShellRunWait(program.c_str(), "exit=3 \"two words\"", SW_HIDE), 3);
+  EXPECT_NE(ReadBytes(report).find("exit=3 \"two words\""), std::string::npos) << ReadBytes(report);
+  EXPECT_EQ(ShellRunWait((temp / "missing.exe").c_str(), nullptr, SW_HIDE), -1);
+}
+
+TEST(WindowsPaths, BackslashesSeparateLikeSlashes) {
+  TempDir temp;
+  const std::string top = temp.path() + "\\top";
+  fs::create_directories(top + "\\a\\b");
+  WriteFile(top + "\\a\\b\\file.txt", "x");
+  WriteFile(top + "\\a\\other.txt", "y");
+  struct Case {
+    std::string path;
+    int kind;
+  };
+  const Case kinds[] = {
+      {top, -1},
+      {top + "\\", -1},
+      {top + "/a/", -1},
+      {top + "\\a\\other.txt", 0},
+      {top + "\\missing", -2},
+  };
+  for (const Case& c : kinds) {
+    EXPECT_EQ(PathKind(c.path.c_str()), c.kind) << c.path;
+  }
+  EXPECT_EQ(RemoveTree((top + "\\a\\other.txt").c_str()), -1);
+  EXPECT_EQ(RemoveTree((top + "\\").c_str()), 0);
+  EXPECT_FALSE(fs::exists(top));
+
+  std::string pattern = temp.path() + "\\made-XXXXXX";
+  ASSERT_EQ(MakeTempDir(pattern.data()), pattern.data());
+  EXPECT_EQ(PathKind(pattern.c_str()), -1) << pattern;
+}
+
+TEST(WindowsReplacementFile, ReplacesByAMoveAndLeavesReadOnlyFilesAlone) {
+  TempDir temp;
+  const std::string target = temp.path() + "\\piece.bmp";
+  struct Case {
+    const char* before;  // null: no file yet
+    bool readOnly;
+    bool written;
+  };
+  const Case cases[] = {{nullptr, false, true}, {"old", false, true}, {"kept", true, false}};
+  for (const Case& c : cases) {
+    fs::remove(target);
+    if (c.before != nullptr) {
+      WriteFile(target, c.before);
+    }
+    if (c.readOnly) {
+      SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY);
+    }
+    platform::ReplacementFile file;
+    bool committed =
+        file.Open(target.c_str()) && std::fputs("new", file.Stream()) >= 0 && file.Commit();
+    EXPECT_EQ(committed, c.written) << (c.before ? c.before : "no file");
+    EXPECT_EQ(ReadBytes(target), c.written ? "new" : c.before);
+    SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    // No temporary file is left beside the target either way.
+    EXPECT_EQ(testing_support::ListDir(temp.path()), std::vector<std::string>{"piece.bmp"});
+  }
+}
+
+}  // namespace

@@ -1,0 +1,25 @@
+# The Windows tests, run under Wine by tests/windows/run: the unit tests that hold on any system,
+# the Windows-only cases, the programs they start, and the message-box probe.
+set(DOLVANE_PORTABLE_TESTS
+  argument_lists_test.cpp command_line_test.cpp dispatch_test.cpp extended_test.cpp
+  picture_files_test.cpp size_measures_test.cpp strings_and_paths_test.cpp)
+
+add_library(dolvane_test_support STATIC
+  support/pictures.cpp support/temp_files.cpp windows/memory_limit.cpp)
+target_include_directories(dolvane_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(dolvane_test_support PUBLIC dolvane_core GTest::gtest psapi)
+target_compile_options(dolvane_test_support PRIVATE ${DOLVANE_WARNINGS})
+
+add_executable(dolvane_report_command_line windows/report_command_line.cpp)
+target_compile_options(dolvane_report_command_line PRIVATE ${DOLVANE_WARNINGS})
+
+add_executable(dolvane_tests ${DOLVANE_PORTABLE_TESTS} windows/platform_test.cpp test_main.cpp)
+target_link_libraries(dolvane_tests PRIVATE dolvane_test_support GTest::gtest)
+target_compile_options(dolvane_tests PRIVATE ${DOLVANE_WARNINGS})
+target_compile_definitions(dolvane_tests PRIVATE
+  DOLVANE_REPORT_COMMAND_LINE="$<TARGET_FILE:dolvane_report_command_line>")
+add_dependencies(dolvane_tests dolvane_report_command_line)
+
+add_executable(dolvane_box_probe windows/box_probe.cpp)
+target_compile_options(dolvane_box_probe PRIVATE ${DOLVANE_WARNINGS})
+target_link_libraries(dolvane_box_probe PRIVATE user32)

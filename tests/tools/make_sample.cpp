@@ -1,5 +1,5 @@
 // The demo's own picture maker and describer.
-//   dolvane_sample make DIR        writes DIR/sample.jpg and DIR/sample.png (640 x 480, 96 dpi)
+//   dolvane_sample make DIR        writes DIR/sample.jpg, .png and .bmp (640 x 480, 96 dpi)
 //   dolvane_sample describe FILE…  prints each file's size in pixels and bits per pixel
 #include <cstdio>
 #include <cstring>
@@ -19,7 +19,8 @@ int main(int argc, char** argv) {
     }
     std::string dir = argv[2];
     bool ok = FreeImage_Save(FIF_JPEG, sample.get(), (dir + "/sample.jpg").c_str(), 95) &&
-              FreeImage_Save(FIF_PNG, sample.get(), (dir + "/sample.png").c_str(), 0);
+              FreeImage_Save(FIF_PNG, sample.get(), (dir + "/sample.png").c_str(), 0) &&
+              FreeImage_Save(FIF_BMP, sample.get(), (dir + "/sample.bmp").c_str(), 0);
     return ok ? 0 : 1;
   }
   if (argc >= 3 && std::strcmp(argv[1], "describe") == 0) {

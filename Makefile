@@ -33,7 +33,7 @@ windows-package: windows
 	scripts/package-windows $(WIN_BUILD)
 
 # Under Wine; the Linux build is the reference the Windows pieces are compared with.
-check-windows: windows build
+check-windows: windows-package build
 	tests/windows/run $(WIN_BUILD) $(BUILD)
 
 format:

@@ -22,4 +22,4 @@ add_dependencies(dolvane_tests dolvane_report_command_line)
 
 add_executable(dolvane_box_probe windows/box_probe.cpp)
 target_compile_options(dolvane_box_probe PRIVATE ${DOLVANE_WARNINGS})
-target_link_libraries(dolvane_box_probe PRIVATE user32)
+target_link_libraries(dolvane_box_probe PRIVATE user32 gdi32)

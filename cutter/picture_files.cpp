@@ -163,6 +163,8 @@ Picture LoadPicture(const char* fileName) {
   if (format == FIF_UNKNOWN) {
     FatalMessageF("Input file: %s - must end in .jpg or .jpeg", fileName);
   }
+  // The library's readers are old code that hostile files have crashed before.
+  FatalOnCrash crash("Couldn't open input file: %s", fileName);
   Picture picture(FreeImage_Load(format, fileName, 0));
   if (!picture) {
     FatalMessageF("Couldn't open input file: %s", fileName);
@@ -191,8 +193,11 @@ bool SavePicture(FIBITMAP* picture, const char* fileName, int32_t saveFlags) {
     return false;
   }
   FreeImageIO io = {ReadStream, WriteStream, SeekStream, TellStream};
-  if (!FreeImage_SaveToHandle(format, storable, &io, file.Stream(), saveFlags)) {
-    return false;  // the temporary file goes with `file`
+  {
+    FatalOnCrash crash("Couldn't save file: %s", fileName);
+    if (!FreeImage_SaveToHandle(format, storable, &io, file.Stream(), saveFlags)) {
+      return false;  // the temporary file goes with `file`
+    }
   }
   return file.Commit();
 }

@@ -28,6 +28,21 @@ int ShowBox(const char* text, const char* caption, BoxStyle style);
 // Ends the process with `code`, running the end-of-process handlers.
 [[noreturn]] void ExitProcess(int code);
 
+// While one of these lives, a crash of the process (a fatal signal on POSIX: SIGSEGV, SIGBUS,
+// SIGFPE, SIGILL, SIGABRT; an unhandled exception or abort on Windows) does not end it silently:
+// the pending temporary file of a ReplacementFile is removed, `text` is shown as a warning box
+// under `caption` (on a console: written to standard error as ShowBox writes it), and the
+// process ends with exit code 1. Nothing is formatted or allocated when it fires, so `text` and
+// `caption` must be ready and outlive the guard. Meant for calls into code that may crash on
+// hostile input; guards do not nest.
+class CrashGuard {
+ public:
+  CrashGuard(const char* text, const char* caption);
+  ~CrashGuard();
+  CrashGuard(const CrashGuard&) = delete;
+  CrashGuard& operator=(const CrashGuard&) = delete;
+};
+
 // A file that replaces its target only once everything written to it is safely stored.
 // The content goes to a temporary file in the target's directory; Commit() moves it over the
 // target only when every write, the flush and the close succeeded. Until then, and after any
@@ -123,5 +138,9 @@ int OpenAndWait(const char* file, const char* parameters, char* const* parameter
 // when a signal ended it, or -1 when it could not be started or waited for. The program gets
 // this process's environment and open standard streams, with every signal at its default.
 int SpawnAndWait(const char* name, char* const* fields);
+
+// The most memory one picture may take: the lower of the machine's physical memory and the
+// address space this process may have; the largest value when neither is known.
+unsigned long long MemoryForPictures();
 
 }  // namespace platform

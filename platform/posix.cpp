@@ -4,9 +4,11 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -14,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <iterator>
 #include <memory>
 #include <new>
 
@@ -136,6 +139,76 @@ int ShowBox(const char* text, const char* caption, BoxStyle style) {
 
 void ExitProcess(int code) {
   std::exit(code);
+}
+
+namespace {
+
+constexpr int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
+struct sigaction gActionsBeforeGuard[std::size(kCrashSignals)];
+const char* gCrashText = nullptr;
+const char* gCrashCaption = nullptr;
+
+void WriteAll(const char* text, size_t length) {
+  while (length > 0) {
+    ssize_t n = write(STDERR_FILENO, text, length);
+    if (n <= 0) {
+      return;
+    }
+    text += n;
+    length -= static_cast<size_t>(n);
+  }
+}
+
+// Runs on its own stack, so that a stack overflow can be reported too; only calls that are safe
+// in a signal handler.
+void ReportCrashAndExit(int /*sig*/) {
+  const char* temp = gPendingTemp.load();
+  if (temp != nullptr) {
+    unlink(temp);
+  }
+  size_t length = std::strlen(gCrashText);
+  WriteAll(gCrashCaption, std::strlen(gCrashCaption));
+  WriteAll("\n", 1);
+  WriteAll(gCrashText, length);
+  if (length == 0 || gCrashText[length - 1] != '\n') {
+    WriteAll("\n", 1);
+  }
+  _exit(1);
+}
+
+// The alternate stack, made once and kept for the life of the process.
+void UseCrashStack() {
+  static bool ready = false;
+  if (ready) {
+    return;
+  }
+  size_t size = std::max<size_t>(SIGSTKSZ, 64 * 1024);
+  stack_t stack{};
+  stack.ss_sp = new (std::nothrow) char[size];
+  stack.ss_size = size;
+  // Without it a crash still ends in the message, unless the stack itself overflowed.
+  ready = stack.ss_sp != nullptr && sigaltstack(&stack, nullptr) == 0;
+}
+
+}  // namespace
+
+CrashGuard::CrashGuard(const char* text, const char* caption) {
+  gCrashText = text;
+  gCrashCaption = caption;
+  UseCrashStack();
+  struct sigaction action {};
+  action.sa_handler = ReportCrashAndExit;
+  action.sa_flags = SA_ONSTACK;
+  sigfillset(&action.sa_mask);
+  for (size_t i = 0; i < std::size(kCrashSignals); ++i) {
+    sigaction(kCrashSignals[i], &action, &gActionsBeforeGuard[i]);
+  }
+}
+
+CrashGuard::~CrashGuard() {
+  for (size_t i = 0; i < std::size(kCrashSignals); ++i) {
+    sigaction(kCrashSignals[i], &gActionsBeforeGuard[i], nullptr);
+  }
 }
 
 ReplacementFile::~ReplacementFile() {
@@ -493,6 +566,21 @@ int SpawnAndWait(const char* name, char* const* fields) {
     return -1;
   }
   return RunAndWait(program.get(), args.get());
+}
+
+unsigned long long MemoryForPictures() {
+  unsigned long long memory = ULLONG_MAX;
+  long pages = sysconf(_SC_PHYS_PAGES);
+  long pageSize = sysconf(_SC_PAGESIZE);
+  if (pages > 0 && pageSize > 0) {
+    memory = static_cast<unsigned long long>(pages) * static_cast<unsigned long long>(pageSize);
+  }
+  rlimit addressSpace;
+  if (getrlimit(RLIMIT_AS, &addressSpace) == 0 && addressSpace.rlim_cur != RLIM_INFINITY &&
+      addressSpace.rlim_cur < memory) {
+    memory = addressSpace.rlim_cur;
+  }
+  return memory;
 }
 
 }  // namespace platform

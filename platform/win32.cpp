@@ -12,6 +12,7 @@
 #include <process.h>
 #include <sys/stat.h>
 #include <cerrno>
+#include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -60,6 +61,9 @@ bool Exists(const char* path) {
   return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
 }
 
+// The temporary file being written, if any, so that a crash can remove it.
+const char* volatile gPendingTemp = nullptr;
+
 }  // namespace
 
 void InitProcess() {
@@ -79,6 +83,46 @@ int ShowBox(const char* text, const char* caption, BoxStyle style) {
 
 void ExitProcess(int code) {
   std::exit(code);
+}
+
+namespace {
+
+const char* gCrashText = nullptr;
+const char* gCrashCaption = nullptr;
+LPTOP_LEVEL_EXCEPTION_FILTER gFilterBeforeGuard = nullptr;
+void (*gAbortBeforeGuard)(int) = SIG_DFL;
+
+[[noreturn]] void ReportCrashAndExit() {
+  const char* temp = gPendingTemp;
+  if (temp != nullptr) {
+    DeleteFileA(temp);
+  }
+  MessageBoxA(nullptr, gCrashText, gCrashCaption, MB_ICONWARNING);
+  // Nothing of the damaged process runs any more: no end-of-process handlers.
+  TerminateProcess(GetCurrentProcess(), 1);
+  _exit(1);
+}
+
+LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* /*exception*/) {
+  ReportCrashAndExit();
+}
+
+void OnAbort(int /*sig*/) {
+  ReportCrashAndExit();
+}
+
+}  // namespace
+
+CrashGuard::CrashGuard(const char* text, const char* caption) {
+  gCrashText = text;
+  gCrashCaption = caption;
+  gFilterBeforeGuard = SetUnhandledExceptionFilter(OnUnhandledException);
+  gAbortBeforeGuard = std::signal(SIGABRT, OnAbort);
+}
+
+CrashGuard::~CrashGuard() {
+  SetUnhandledExceptionFilter(gFilterBeforeGuard);
+  std::signal(SIGABRT, gAbortBeforeGuard);
 }
 
 ReplacementFile::~ReplacementFile() {
@@ -125,6 +169,7 @@ bool ReplacementFile::Open(const char* target) {
     Discard();
     return false;
   }
+  gPendingTemp = tempPath_;
   stream_ = _fdopen(fd, "wb");
   if (stream_ == nullptr) {
     _close(fd);
@@ -151,6 +196,7 @@ bool ReplacementFile::Commit() {
          0;
   }
   if (ok) {
+    gPendingTemp = nullptr;
     delete[] tempPath_;
     tempPath_ = nullptr;
   }
@@ -165,6 +211,7 @@ void ReplacementFile::Discard() {
   }
   if (tempPath_ != nullptr) {
     _unlink(tempPath_);
+    gPendingTemp = nullptr;
     delete[] tempPath_;
     tempPath_ = nullptr;
   }
@@ -318,6 +365,16 @@ int SpawnAndWait(const char* name, char* const* fields) {
   // all, which is how the program splits them back.
   intptr_t result = _spawnvp(_P_WAIT, name, const_cast<const char* const*>(fields));
   return static_cast<int>(result);
+}
+
+unsigned long long MemoryForPictures() {
+  MEMORYSTATUSEX status = {};
+  status.dwLength = sizeof status;
+  if (!GlobalMemoryStatusEx(&status)) {
+    return ~0ULL;
+  }
+  return status.ullTotalPhys < status.ullAvailVirtual ? status.ullTotalPhys
+                                                      : status.ullAvailVirtual;
 }
 
 }  // namespace platform

@@ -57,3 +57,11 @@ void FatalMessageF(const char* format, ...) {
   va_end(args);
   FatalMessage(area);
 }
+
+FatalOnCrash::FatalOnCrash(const char* format, ...) {
+  static_assert(sizeof area_ == kMessageLimit + 1);
+  va_list args;
+  va_start(args, format);
+  FormatMessageText(area_, format, args);
+  va_end(args);
+}

@@ -1,6 +1,8 @@
 // Message boxes and fatal errors: the program's only way of talking to its user.
 #pragma once
 
+#include "platform/platform.h"
+
 #if defined(__GNUC__)
 #define DOLVANE_PRINTF_FORMAT(f, a) __attribute__((format(printf, f, a)))
 #else
@@ -21,3 +23,17 @@ int ShowMessage(const char* text);
 // longer one as its first 496 characters followed by " ...", 500 characters in all.
 int ShowMessageF(const char* format, ...) DOLVANE_PRINTF_FORMAT(1, 2);
 [[noreturn]] void FatalMessageF(const char* format, ...) DOLVANE_PRINTF_FORMAT(1, 2);
+
+// While one lives, a crash of the process ends it as FatalMessageF would with this message
+// (formatted now, since nothing can be formatted once the crash has happened), with the pending
+// temporary file removed. For calls into code that hostile input may crash.
+class FatalOnCrash {
+ public:
+  explicit FatalOnCrash(const char* format, ...) DOLVANE_PRINTF_FORMAT(2, 3);
+  FatalOnCrash(const FatalOnCrash&) = delete;
+  FatalOnCrash& operator=(const FatalOnCrash&) = delete;
+
+ private:
+  char area_[501] = {};
+  platform::CrashGuard guard_{area_, GetAppTitle()};
+};

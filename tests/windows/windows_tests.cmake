@@ -23,3 +23,7 @@ add_dependencies(dolvane_tests dolvane_report_command_line)
 add_executable(dolvane_box_probe windows/box_probe.cpp)
 target_compile_options(dolvane_box_probe PRIVATE ${DOLVANE_WARNINGS})
 target_link_libraries(dolvane_box_probe PRIVATE user32 gdi32)
+
+add_executable(dolvane_crash_in_guard windows/crash_in_guard.cpp)
+target_compile_options(dolvane_crash_in_guard PRIVATE ${DOLVANE_WARNINGS})
+target_link_libraries(dolvane_crash_in_guard PRIVATE dolvane_core)

@@ -1,0 +1,69 @@
+// A crash inside a guarded call ends the process with the prepared message, never with a signal.
+#include <csignal>
+#include <cstdlib>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "platform/platform.h"
+#include "support/temp_files.h"
+#include "util/messages.h"
+
+namespace {
+
+volatile int gDepth = 0;
+
+int Recurse(int n) {
+  volatile char frame[1024];
+  frame[0] = static_cast<char>(n);
+  gDepth = gDepth + 1;
+  return Recurse(n + 1) + frame[0];
+}
+
+void WriteThroughNull() {
+  volatile int* nowhere = nullptr;
+  *nowhere = 1;
+}
+
+struct Crash {
+  const char* what;
+  void (*crash)();
+};
+
+const Crash kCrashes[] = {
+    {"SIGSEGV", [] { std::raise(SIGSEGV); }}, {"SIGBUS", [] { std::raise(SIGBUS); }},
+    {"SIGFPE", [] { std::raise(SIGFPE); }},   {"SIGILL", [] { std::raise(SIGILL); }},
+    {"abort", [] { std::abort(); }},          {"write through null", WriteThroughNull},
+    {"stack overflow", [] { Recurse(0); }},
+};
+
+TEST(FatalOnCrash, EveryCrashEndsInTheMessageAndRemovesThePendingFile) {
+  testing_support::TempDir dir;
+  const std::string target = dir / "piece.png";
+  for (const Crash& c : kCrashes) {
+    EXPECT_EXIT(
+        {
+          platform::ReplacementFile file;
+          if (!file.Open(target.c_str())) {
+            std::exit(3);
+          }
+          FatalOnCrash guard("Couldn't save file: %s", "piece.png");
+          c.crash();
+        },
+        testing::ExitedWithCode(1),
+        "^Morvick Dolvane Ver 1\\.01\nCouldn't save file: piece\\.png\n$")
+        << c.what;
+    EXPECT_EQ(testing_support::ListDir(dir.path()), std::vector<std::string>{}) << c.what;
+  }
+}
+
+TEST(FatalOnCrash, AfterTheGuardACrashIsACrashAgain) {
+  EXPECT_EXIT(
+      {
+        { FatalOnCrash guard("not shown"); }
+        std::raise(SIGSEGV);
+      },
+      testing::KilledBySignal(SIGSEGV), "");
+}
+
+}  // namespace

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cutter/picture_limits.h"
 #include "platform/platform.h"
 #include "util/ascii_case.h"
 #include "util/messages.h"
@@ -144,6 +145,23 @@ void MakeUnusedAlphaOpaque(FIBITMAP* picture) {
   }
 }
 
+// One attempt at the file: it holds the whole picture afterwards, or is as it was before.
+bool WriteWholeFile(FREE_IMAGE_FORMAT format, FIBITMAP* picture, const char* fileName,
+                    int32_t saveFlags) {
+  platform::ReplacementFile file;
+  if (!file.Open(fileName)) {
+    return false;
+  }
+  FreeImageIO io = {ReadStream, WriteStream, SeekStream, TellStream};
+  {
+    FatalOnCrash crash("Couldn't save file: %s", fileName);
+    if (!FreeImage_SaveToHandle(format, picture, &io, file.Stream(), saveFlags)) {
+      return false;  // the temporary file goes with `file`
+    }
+  }
+  return file.Commit();
+}
+
 }  // namespace
 
 FREE_IMAGE_FORMAT FormatForName(const char* fileName) {
@@ -165,6 +183,11 @@ Picture LoadPicture(const char* fileName) {
   }
   // The library's readers are old code that hostile files have crashed before.
   FatalOnCrash crash("Couldn't open input file: %s", fileName);
+  unsigned width = 0;
+  unsigned height = 0;
+  if (!PictureFits(format, fileName, width, height)) {
+    FatalMessageF("Input file: %s - picture too large (%u x %u)", fileName, width, height);
+  }
   Picture picture(FreeImage_Load(format, fileName, 0));
   if (!picture) {
     FatalMessageF("Couldn't open input file: %s", fileName);
@@ -188,18 +211,20 @@ bool SavePicture(FIBITMAP* picture, const char* fileName, int32_t saveFlags) {
   if (storable == nullptr) {
     return false;
   }
-  platform::ReplacementFile file;
-  if (!file.Open(fileName)) {
+  if (WriteWholeFile(format, storable, fileName, saveFlags)) {
+    return true;
+  }
+  // PNG's writer refuses a colour profile it finds malformed, as some cameras and editors write
+  // them; the pixels matter more than the profile, so the piece goes without it.
+  FIICCPROFILE* profile = FreeImage_GetICCProfile(storable);
+  if (format != FIF_PNG || profile == nullptr || profile->size == 0) {
     return false;
   }
-  FreeImageIO io = {ReadStream, WriteStream, SeekStream, TellStream};
-  {
-    FatalOnCrash crash("Couldn't save file: %s", fileName);
-    if (!FreeImage_SaveToHandle(format, storable, &io, file.Stream(), saveFlags)) {
-      return false;  // the temporary file goes with `file`
-    }
-  }
-  return file.Commit();
+  DWORD size = profile->size;
+  profile->size = 0;  // hidden from the writer for this one try, not taken from the picture
+  bool written = WriteWholeFile(format, storable, fileName, saveFlags);
+  profile->size = size;
+  return written;
 }
 
 Picture CopyRectangle(FIBITMAP* picture, int64_t left, int64_t top, int64_t right, int64_t bottom) {

@@ -154,3 +154,26 @@ TEST(CopyRectangle, EmptyReversedOrOutsideGivesNoPiece) {
 }
 
 }  // namespace
+
+namespace {
+
+// A profile that PNG's writer refuses (too short to be one) still lets the piece be written:
+// PNG gets the pixels alone, JPEG, which stores any profile, keeps it.
+TEST(SavePicture, AProfilePngRefusesIsLeftOutOfPngOnly) {
+  TempDir dir;
+  const char kNotAProfile[] = "not a colour profile";
+  for (const char* name : {"piece.png", "piece.jpg"}) {
+    Picture picture = MakePicture(Kind::kRgb24, 6, 4);
+    FreeImage_CreateICCProfile(picture.get(), const_cast<char*>(kNotAProfile),
+                               sizeof kNotAProfile);
+    std::string path = dir / name;
+    ASSERT_TRUE(SavePicture(picture.get(), path.c_str(), 0)) << name;
+    Picture back = testing_support::ReadPicture(path);
+    ASSERT_TRUE(back) << name;
+    bool png = FormatForName(name) == FIF_PNG;
+    EXPECT_EQ(FreeImage_GetICCProfile(back.get())->size, png ? 0 : sizeof kNotAProfile) << name;
+    EXPECT_EQ(FreeImage_GetICCProfile(picture.get())->size, sizeof kNotAProfile) << name;
+  }
+}
+
+}  // namespace

@@ -164,8 +164,7 @@ TEST(SavePicture, AProfilePngRefusesIsLeftOutOfPngOnly) {
   const char kNotAProfile[] = "not a colour profile";
   for (const char* name : {"piece.png", "piece.jpg"}) {
     Picture picture = MakePicture(Kind::kRgb24, 6, 4);
-    FreeImage_CreateICCProfile(picture.get(), const_cast<char*>(kNotAProfile),
-                               sizeof kNotAProfile);
+    FreeImage_CreateICCProfile(picture.get(), const_cast<char*>(kNotAProfile), sizeof kNotAProfile);
     std::string path = dir / name;
     ASSERT_TRUE(SavePicture(picture.get(), path.c_str(), 0)) << name;
     Picture back = testing_support::ReadPicture(path);

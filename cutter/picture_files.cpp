@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cutter/exif_rewrite.h"
 #include "cutter/picture_limits.h"
 #include "platform/platform.h"
 #include "util/ascii_case.h"
@@ -210,6 +211,9 @@ bool SavePicture(FIBITMAP* picture, const char* fileName, int32_t saveFlags) {
   FIBITMAP* storable = PrepareForFormat(picture, format, converted);
   if (storable == nullptr) {
     return false;
+  }
+  if (format == FIF_JPEG) {
+    PrepareExifForPiece(storable);
   }
   if (WriteWholeFile(format, storable, fileName, saveFlags)) {
     return true;

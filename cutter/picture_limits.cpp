@@ -1,0 +1,370 @@
+#include "cutter/picture_limits.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
+#include "cutter/picture_files.h"
+#include "platform/platform.h"
+
+namespace {
+
+// Headers declare up to 2^31 x 2^31 pixels: products saturate instead of wrapping.
+constexpr uint64_t kMost = ~uint64_t{0};
+
+uint64_t Times(uint64_t a, uint64_t b) {
+  return (a != 0 && b > kMost / a) ? kMost : a * b;
+}
+
+uint64_t Plus(uint64_t a, uint64_t b) {
+  return b > kMost - a ? kMost : a + b;
+}
+
+uint64_t CeilDiv(uint64_t a, uint64_t b) {
+  return a / b + (a % b != 0 ? 1 : 0);
+}
+
+uint64_t RoundUp(uint64_t a, uint64_t multiple) {
+  return Times(CeilDiv(a, multiple), multiple);
+}
+
+// A row of the library's bitmaps: whole 32-bit words.
+uint64_t Pitch(uint64_t width, unsigned bitsPerPixel) {
+  return Times(CeilDiv(Times(width, bitsPerPixel), 32), 4);
+}
+
+uint32_t LittleEndian(const unsigned char* bytes, int size) {
+  uint32_t value = 0;
+  for (int i = size - 1; i >= 0; --i) {
+    value = (value << 8) | bytes[i];
+  }
+  return value;
+}
+
+uint32_t BigEndian(const unsigned char* bytes, int size) {
+  uint32_t value = 0;
+  for (int i = 0; i < size; ++i) {
+    value = (value << 8) | bytes[i];
+  }
+  return value;
+}
+
+struct FileClose {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileClose>;
+
+bool ReadExactly(std::FILE* file, unsigned char* bytes, size_t size) {
+  return std::fread(bytes, 1, size, file) == size;
+}
+
+// The bitmap the library would make, as its plugin reads it from the header alone. Only for
+// BMP and PNG: the JPEG plugin starts the decompressor even then, and for a file of several
+// scans that allocates every coefficient and reads the whole file.
+bool LibraryBitmap(FREE_IMAGE_FORMAT format, const char* fileName, PictureDemand& demand,
+                   unsigned& bitsPerPixel) {
+  Picture header(FreeImage_Load(format, fileName, FIF_LOAD_NOPIXELS));
+  if (!header) {
+    return false;
+  }
+  demand.width = FreeImage_GetWidth(header.get());
+  demand.height = FreeImage_GetHeight(header.get());
+  bitsPerPixel = FreeImage_GetBPP(header.get());
+  return demand.width != 0 && demand.height != 0;
+}
+
+// BMP compressions.
+enum : uint32_t { kRle8 = 1, kRle4 = 2, kBitFields = 3, kAlphaBitFields = 6 };
+
+PictureDemand BmpDemand(std::FILE* file, const char* fileName) {
+  PictureDemand demand;
+  unsigned bitmapBits = 0;
+  // The file header, then the info header up to its compression (OS/2's 12-byte one has none).
+  unsigned char head[34] = {};
+  if (!LibraryBitmap(FIF_BMP, fileName, demand, bitmapBits) || !ReadExactly(file, head, 18)) {
+    return {};
+  }
+  const uint32_t pixelsAt = LittleEndian(head + 10, 4);
+  const bool os2 = LittleEndian(head + 14, 4) == 12;
+  if (!ReadExactly(file, head + 18, os2 ? 8 : 16)) {
+    return {};
+  }
+  const unsigned fileBits = LittleEndian(head + (os2 ? 24 : 28), 2);
+  const uint32_t compression = os2 ? 0 : LittleEndian(head + 30, 4);
+  const uint64_t width = demand.width;
+  const uint64_t height = demand.height;
+
+  demand.decodeBytes = Times(Pitch(width, bitmapBits), height);
+  if (fileBits >= 16 && (compression == kBitFields || compression == kAlphaBitFields)) {
+    // Pixels under colour masks are read as they are, then converted into the bitmap.
+    demand.decodeBytes = Plus(demand.decodeBytes, Times(Pitch(width, fileBits), height));
+  } else if (compression == kRle4) {
+    // RLE4 is decoded at a byte a pixel first.
+    demand.decodeBytes = Plus(demand.decodeBytes, Times(width, height));
+  }
+
+  uint64_t pixelBytes = 0;
+  if (compression == kRle8 || compression == kRle4) {
+    // The longest run is 255 pixels in 2 bytes. The codes that skip pixels or end the picture
+    // early could claim more, but no writer stores a picture as mostly skipped.
+    pixelBytes = CeilDiv(Times(Times(width, height), 2), 255);
+  } else {
+    // Every row is stored; the last one may lack its padding.
+    pixelBytes =
+        Plus(Times(Pitch(width, fileBits), height - 1), CeilDiv(Times(width, fileBits), 8));
+  }
+  demand.leastFileBytes = Plus(pixelsAt, pixelBytes);
+  demand.known = true;
+  return demand;
+}
+
+// Where each Adam7 pass starts and how far apart its pixels are, across and down.
+constexpr struct {
+  unsigned x, y, dx, dy;
+} kAdam7[] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+              {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+
+// The filtered rows a PNG's zlib stream unpacks to: a filter byte, then the row's pixels.
+uint64_t PngRowBytes(uint64_t width, uint64_t height, unsigned bitsPerPixel, bool interlaced) {
+  if (!interlaced) {
+    return Times(height, Plus(1, CeilDiv(Times(width, bitsPerPixel), 8)));
+  }
+  uint64_t total = 0;
+  for (const auto& pass : kAdam7) {
+    if (width > pass.x && height > pass.y) {
+      const uint64_t columns = CeilDiv(width - pass.x, pass.dx);
+      const uint64_t rows = CeilDiv(height - pass.y, pass.dy);
+      total = Plus(total, Times(rows, 1 + CeilDiv(Times(columns, bitsPerPixel), 8)));
+    }
+  }
+  return total;
+}
+
+// Deflate's best: a match of 258 bytes coded in 2 bits (1-bit length and distance codes).
+constexpr uint64_t kDeflateMostBytesPerByte = 258 * 8 / 2;
+
+PictureDemand PngDemand(std::FILE* file, const char* fileName) {
+  PictureDemand demand;
+  unsigned bitmapBits = 0;
+  // The signature, then IHDR: length, type, width, height, bit depth, colour type,
+  // compression, filter, interlace.
+  unsigned char head[29];
+  if (!LibraryBitmap(FIF_PNG, fileName, demand, bitmapBits) ||
+      !ReadExactly(file, head, sizeof head) || BigEndian(head + 12, 4) != 0x49484452) {
+    return {};
+  }
+  const unsigned bitDepth = head[24];
+  unsigned channels = 0;
+  switch (head[25]) {
+    case 0:  // grey
+    case 3:  // palette
+      channels = 1;
+      break;
+    case 2:
+      channels = 3;
+      break;
+    case 4:
+      channels = 2;
+      break;
+    case 6:
+      channels = 4;
+      break;
+    default:
+      return {};
+  }
+  // The bitmap, and a pointer to each of its rows.
+  demand.decodeBytes = Plus(Times(Pitch(demand.width, bitmapBits), demand.height),
+                            Times(demand.height, sizeof(void*)));
+  // The file's other bytes (signature, chunk headers, the zlib header) are the margin.
+  const uint64_t rowBytes =
+      PngRowBytes(demand.width, demand.height, bitDepth * channels, head[28] == 1);
+  demand.leastFileBytes = CeilDiv(rowBytes, kDeflateMostBytesPerByte);
+  demand.known = true;
+  return demand;
+}
+
+// JPEG markers.
+enum : int {
+  kSof0 = 0xC0,   // baseline
+  kSof1 = 0xC1,   // extended sequential
+  kSof2 = 0xC2,   // progressive
+  kSof9 = 0xC9,   // sequential, arithmetic coding
+  kSof10 = 0xCA,  // progressive, arithmetic coding
+  kSoi = 0xD8,
+  kEoi = 0xD9,
+  kSos = 0xDA,
+};
+
+bool IsFrameWeCannotDecode(int marker) {
+  // Lossless, hierarchical and the reserved frame type: the decoder refuses them unread.
+  return marker == 0xC3 || (marker >= 0xC5 && marker <= 0xC8) || marker == 0xCB ||
+         (marker >= 0xCD && marker <= 0xCF);
+}
+
+// The next marker as the decoder finds it: bytes before 0xFF are skipped, so are fill bytes
+// of 0xFF and a stuffed 0xFF 0x00. EOF at the end of the file.
+int NextMarker(std::FILE* file) {
+  for (;;) {
+    int c = std::fgetc(file);
+    while (c != EOF && c != 0xFF) {
+      c = std::fgetc(file);
+    }
+    while (c == 0xFF) {
+      c = std::fgetc(file);
+    }
+    if (c != 0) {
+      return c;
+    }
+  }
+}
+
+struct JpegFrame {
+  unsigned width = 0;
+  unsigned height = 0;
+  unsigned components = 0;
+  unsigned across[10] = {};  // each component's sampling factors
+  unsigned down[10] = {};
+  bool progressive = false;
+  bool arithmetic = false;
+  bool oneScan = false;  // the first scan holds every component, and it is the only one
+};
+
+// Reads the frame header and the first scan's header as the decoder does before it starts.
+// False for anything the decoder refuses before allocating the picture.
+bool ReadJpegFrame(std::FILE* file, JpegFrame& frame) {
+  if (std::fgetc(file) != 0xFF || std::fgetc(file) != kSoi) {
+    return false;
+  }
+  bool framed = false;
+  for (;;) {
+    const int marker = NextMarker(file);
+    if (marker == EOF || marker == kEoi || marker == kSoi || IsFrameWeCannotDecode(marker)) {
+      return false;
+    }
+    if ((marker >= 0xD0 && marker <= 0xD7) || marker == 0x01) {
+      continue;  // restart markers and TEM stand alone
+    }
+    unsigned char bytes[2 + 6 + 3 * 10];
+    if (!ReadExactly(file, bytes, 2)) {
+      return false;
+    }
+    const long length = static_cast<long>(BigEndian(bytes, 2));
+    if (length < 2) {
+      return false;
+    }
+    if (marker == kSof0 || marker == kSof1 || marker == kSof2 || marker == kSof9 ||
+        marker == kSof10) {
+      // Precision, height, width, components; then id, sampling and table of each.
+      if (framed || length < 8 || !ReadExactly(file, bytes + 2, 6)) {
+        return false;
+      }
+      frame.height = BigEndian(bytes + 3, 2);
+      frame.width = BigEndian(bytes + 5, 2);
+      frame.components = bytes[7];
+      if (bytes[2] != 8 || frame.width == 0 || frame.height == 0 || frame.components == 0 ||
+          frame.components > 10 || length < 8 + 3 * static_cast<long>(frame.components) ||
+          !ReadExactly(file, bytes + 8, 3 * frame.components)) {
+        return false;
+      }
+      for (unsigned i = 0; i < frame.components; ++i) {
+        frame.across[i] = bytes[9 + 3 * i] >> 4;
+        frame.down[i] = bytes[9 + 3 * i] & 15;
+        if (frame.across[i] < 1 || frame.across[i] > 4 || frame.down[i] < 1 || frame.down[i] > 4) {
+          return false;
+        }
+      }
+      frame.progressive = marker == kSof2 || marker == kSof10;
+      frame.arithmetic = marker == kSof9 || marker == kSof10;
+      framed = true;
+      std::fseek(file, length - 8 - 3 * static_cast<long>(frame.components), SEEK_CUR);
+    } else if (marker == kSos) {
+      if (!framed || !ReadExactly(file, bytes + 2, 1)) {
+        return false;
+      }
+      frame.oneScan = !frame.progressive && bytes[2] >= frame.components;
+      return true;
+    } else {
+      std::fseek(file, length - 2, SEEK_CUR);
+    }
+  }
+}
+
+// Fewest 8 x 8 blocks per byte. Huffman coding spends at least 1 bit on every block: its DC
+// difference (a progressive file's first DC scan; a sequential one also spends 1 on the end of
+// block). The arithmetic coder keeps its interval between 0x8000 and 0xFFFF, takes at least 1
+// from it on each decision and emits a bit whenever it falls below 0x8000: at least a 32768th
+// of a bit a decision, and every block needs one.
+constexpr uint64_t kHuffmanMostBlocksPerByte = 8;
+constexpr uint64_t kArithmeticMostBlocksPerByte = 8 * 32768;
+
+PictureDemand JpegDemand(std::FILE* file) {
+  JpegFrame frame;
+  if (!ReadJpegFrame(file, frame)) {
+    return {};
+  }
+  unsigned mostAcross = 1;
+  unsigned mostDown = 1;
+  for (unsigned i = 0; i < frame.components; ++i) {
+    mostAcross = frame.across[i] > mostAcross ? frame.across[i] : mostAcross;
+    mostDown = frame.down[i] > mostDown ? frame.down[i] : mostDown;
+  }
+  uint64_t blocks = 0;
+  uint64_t coefficientBytes = 0;
+  for (unsigned i = 0; i < frame.components; ++i) {
+    const uint64_t across = CeilDiv(uint64_t{frame.width} * frame.across[i], mostAcross * 8);
+    const uint64_t down = CeilDiv(uint64_t{frame.height} * frame.down[i], mostDown * 8);
+    blocks = Plus(blocks, Times(across, down));
+    // 64 coefficients of 2 bytes a block, over whole sampling units: 2 bytes a pixel at full
+    // sampling.
+    coefficientBytes =
+        Plus(coefficientBytes,
+             Times(Times(RoundUp(across, frame.across[i]), RoundUp(down, frame.down[i])), 64 * 2));
+  }
+  PictureDemand demand;
+  demand.width = frame.width;
+  demand.height = frame.height;
+  // Grey gives 8 bits a pixel, colour 24 (CMYK is converted); other counts a byte a component.
+  const unsigned bits = frame.components == 4 ? 24 : 8 * frame.components;
+  demand.decodeBytes = Times(Pitch(frame.width, bits), frame.height);
+  if (!frame.oneScan) {
+    // Several scans: the decoder keeps every coefficient until the last scan is read.
+    demand.decodeBytes = Plus(demand.decodeBytes, coefficientBytes);
+  }
+  demand.leastFileBytes =
+      CeilDiv(blocks, frame.arithmetic ? kArithmeticMostBlocksPerByte : kHuffmanMostBlocksPerByte);
+  demand.known = true;
+  return demand;
+}
+
+}  // namespace
+
+PictureDemand DemandOf(FREE_IMAGE_FORMAT format, const char* fileName) {
+  File file(std::fopen(fileName, "rb"));
+  if (!file) {
+    return {};
+  }
+  switch (format) {
+    case FIF_JPEG:
+      return JpegDemand(file.get());
+    case FIF_BMP:
+      return BmpDemand(file.get(), fileName);
+    case FIF_PNG:
+      return PngDemand(file.get(), fileName);
+    default:
+      return {};
+  }
+}
+
+bool PictureFits(FREE_IMAGE_FORMAT format, const char* fileName, unsigned& width,
+                 unsigned& height) {
+  const PictureDemand demand = DemandOf(format, fileName);
+  width = demand.width;
+  height = demand.height;
+  std::error_code error;
+  const uintmax_t fileBytes = std::filesystem::file_size(fileName, error);
+  if (!demand.known || error) {
+    return true;
+  }
+  return demand.leastFileBytes <= fileBytes && demand.decodeBytes <= platform::MemoryForPictures();
+}

@@ -1,0 +1,197 @@
+// Files that declare pictures larger than they could hold, or larger than the memory there is,
+// are refused from their headers alone, before the library allocates what they declare.
+#include <sys/resource.h>
+#include <zlib.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "cutter/picture_limits.h"
+#include "support/e2e_helpers.h"
+#include "support/run_program.h"
+
+namespace testing_support {
+namespace {
+
+std::string BigEndian(uint32_t value, unsigned size) {
+  std::string bytes = LittleEndian(value, size);
+  return std::string(bytes.rbegin(), bytes.rend());
+}
+
+std::string Segment(char marker, const std::string& body) {
+  return std::string("\xFF") + marker + BigEndian(static_cast<uint32_t>(body.size() + 2), 2) + body;
+}
+
+// A quantisation table of ones, and a DC table with one code of 1 bit, for the value 0.
+const std::string kTables = Segment('\xDB', '\0' + std::string(64, '\1')) +
+                            Segment('\xC4', std::string("\0\1", 2) + std::string(16, '\0'));
+
+// A JPEG file: `tables`, a frame of one of the SOF types, its components (id, sampling, table;
+// three bytes each), a scan of the first `inScan` components, then `data` as the coded data.
+std::string Jpeg(char sof, uint32_t width, uint32_t height, const std::string& components,
+                 unsigned inScan, const std::string& data, const std::string& tables = "") {
+  std::string scan = BigEndian(inScan, 1);
+  for (unsigned i = 0; i < inScan; ++i) {
+    scan += components.substr(3 * i, 1) + '\0';
+  }
+  return "\xFF\xD8" + tables +
+         Segment(sof, '\x08' + BigEndian(height, 2) + BigEndian(width, 2) +
+                          BigEndian(static_cast<uint32_t>(components.size() / 3), 1) + components) +
+         Segment('\xDA', scan + std::string("\0\0\0", 3)) + data + "\xFF\xD9";
+}
+const std::string kYCbCr420("\1\x22\0\2\x11\0\3\x11\0", 9);
+const std::string kGrey("\1\x11\0", 3);
+
+// A PNG file: IHDR for 8-bit samples of `colourType` (Adam7 when `interlaced`), IDAT, IEND.
+std::string Png(uint32_t width, uint32_t height, char colourType, bool interlaced,
+                const std::string& idat) {
+  auto chunk = [](const std::string& type, const std::string& data) {
+    const std::string body = type + data;
+    const auto crc =
+        crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()));
+    return BigEndian(static_cast<uint32_t>(data.size()), 4) + body +
+           BigEndian(static_cast<uint32_t>(crc), 4);
+  };
+  return "\x89PNG\r\n\x1A\n" +
+         chunk("IHDR", BigEndian(width, 4) + BigEndian(height, 4) + '\x08' + colourType +
+                           std::string("\0\0", 2) + (interlaced ? '\1' : '\0')) +
+         chunk("IDAT", idat) + chunk("IEND", "");
+}
+const std::string kOneZeroDeflated("\x78\x9C\x63\0\0\0\1\0\1", 9);
+const std::string kFiller(43, 'x');  // makes a 100-byte PNG
+
+// A BMP file with a 40-byte info header and no palette beyond `palette`.
+std::string Bmp(uint32_t width, uint32_t height, uint32_t bits, uint32_t compression,
+                const std::string& palette, const std::string& data) {
+  return BmpWithPixelsAfter(
+      LittleEndian(40, 4) + LittleEndian(width, 4) + LittleEndian(height, 4) + LittleEndian(1, 2) +
+          LittleEndian(bits, 2) + LittleEndian(compression, 4) +
+          LittleEndian(static_cast<uint32_t>(data.size()), 4) + std::string(16, '\0') + palette,
+      data);
+}
+const std::string kGreys(1024, '\x7F');
+
+std::string Written(Kind kind, const char* name, int flags) {
+  TempDir dir;
+  WritePicture(MakePicture(kind, 300, 200).get(), dir / name, flags);
+  return ReadBytes(dir / name);
+}
+
+// Runs the program with its address space capped at `bytes`.
+RunResult RunCapped(const TempDir& dir, const std::vector<std::string>& args, rlim_t bytes) {
+  rlimit saved = {};
+  getrlimit(RLIMIT_AS, &saved);
+  const rlimit cap = {bytes < saved.rlim_cur ? bytes : saved.rlim_cur, saved.rlim_max};
+  setrlimit(RLIMIT_AS, &cap);
+  RunResult r = RunIn(dir, args);
+  setrlimit(RLIMIT_AS, &saved);
+  return r;
+}
+
+struct OversizedCase {
+  const char* name;  // the file's name; its extension picks the reader
+  std::string (*make)();
+  unsigned width, height;  // declared; 0 x 0: the picture is not refused but cut
+  rlim_t addressSpace = RLIM_INFINITY;
+};
+
+const OversizedCase kOversized[] = {
+    {"progressive.jpg",
+     [] { return Jpeg('\xC2', 65500, 65500, kYCbCr420, 3, "\x12\x34", kTables); }, 65500, 65500},
+    {"tall.bmp", [] { return Bmp(1, 2000000000, 24, 0, "", std::string(64, '\0')); }, 1,
+     2000000000},
+    {"square.png", [] { return Png(60000, 60000, '\2', false, kOneZeroDeflated); }, 60000, 60000},
+    // 256 MB of pixels fit the file's runs, not an address space of 200 MB.
+    {"rle-past-memory.bmp",
+     [] { return Bmp(16384, 16384, 8, 1, kGreys, std::string(2105480, '\xFF') + '\0'); }, 16384,
+     16384, 200 << 20},
+    {"normal-progressive.jpg", [] { return Written(Kind::kRgb24, "a.jpg", JPEG_PROGRESSIVE | 90); },
+     0, 0, 200 << 20},
+    {"normal-rle.bmp", [] { return Written(Kind::kGrey8, "a.bmp", BMP_SAVE_RLE); }, 0, 0},
+    {"normal-interlaced.png", [] { return Written(Kind::kRgba32, "a.png", PNG_INTERLACED); }, 0, 0},
+};
+
+TEST(OversizedPicturesE2ETest, AreRefusedFromTheirHeadersAlone) {
+  for (const OversizedCase& c : kOversized) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    WriteBytes(dir / c.name, c.make());
+    const RunResult r = RunCapped(dir, {"-g", "2", "2", c.name}, c.addressSpace);
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_EQ(r.out, "");
+    if (c.width == 0) {
+      EXPECT_EQ(r.exitCode, 0) << r.err;
+      EXPECT_EQ(ListDir(dir.path()).size(), 5u);
+    } else {
+      EXPECT_EQ(r.exitCode, 1);
+      EXPECT_EQ(r.err,
+                WarningBox(std::string("Input file: ") + c.name + " - picture too large (" +
+                           std::to_string(c.width) + " x " + std::to_string(c.height) + ")"));
+      EXPECT_EQ(ListDir(dir.path()), std::vector<std::string>{c.name});
+    }
+  }
+}
+
+// What DemandOf reads from a file of these bytes.
+PictureDemand DemandOfBytes(const std::string& name, const std::string& bytes) {
+  TempDir dir;
+  WriteBytes(dir / name, bytes);
+  return DemandOf(FormatForName(name.c_str()), (dir / name).c_str());
+}
+
+std::string PaddedJpeg(char sof, uint32_t width, uint32_t height, size_t size) {
+  const std::string bare = Jpeg(sof, width, height, kGrey, 1, "");
+  return Jpeg(sof, width, height, kGrey, 1, std::string(size - bare.size(), '\x55'));
+}
+
+// The widest picture of its kind a file of its size can hold: a byte holds at most 8 Huffman
+// blocks, 2^18 arithmetic ones, 1032 bytes of PNG rows, 127.5 pixels of BMP runs.
+const struct {
+  const char* name;
+  std::string (*make)(uint32_t width);
+  uint32_t widest;
+} kEdges[] = {
+    // 200 bytes: a row of 1600 blocks. 64 bytes: 4096 x 4096 blocks.
+    {"huffman.jpg", [](uint32_t w) { return PaddedJpeg('\xC2', w, 8, 200); }, 12800},
+    {"arithmetic.jpg", [](uint32_t w) { return PaddedJpeg('\xCA', w, 32768, 64); }, 32768},
+    // 100 bytes. A row is a filter byte and its pixels; Adam7 spreads it over four passes.
+    {"rows.png", [](uint32_t w) { return Png(w, 1, '\0', false, kFiller); }, 1032 * 100 - 1},
+    {"adam7.png", [](uint32_t w) { return Png(w, 1, '\0', true, kFiller); }, 1032 * 100 - 4},
+    // One run of 255 pixels, then the end of the picture: at most 510 pixels.
+    {"rle.bmp", [](uint32_t w) { return Bmp(w, 1, 8, 1, kGreys, std::string("\xFF\7\0\1", 4)); },
+     510},
+    // 10 rows padded to 4 bytes, but the last one's padding may be missing: 9 x 32 + 30 bytes.
+    {"rows.bmp", [](uint32_t w) { return Bmp(w, 10, 24, 0, "", std::string(318, 'x')); }, 10},
+};
+
+TEST(PictureDemandTest, FilesHoldTheWidestPictureAndNoWider) {
+  for (const auto& c : kEdges) {
+    SCOPED_TRACE(c.name);
+    for (uint32_t width : {c.widest, c.widest + 1}) {
+      const std::string bytes = c.make(width);
+      const PictureDemand demand = DemandOfBytes(c.name, bytes);
+      ASSERT_TRUE(demand.known);
+      EXPECT_EQ(demand.leastFileBytes <= bytes.size(), width == c.widest) << width;
+    }
+  }
+}
+
+TEST(PictureDemandTest, SeveralScansKeepEveryCoefficient) {
+  auto decode = [](char sof, unsigned inScan) {
+    return DemandOfBytes("a.jpg", Jpeg(sof, 100, 100, kYCbCr420, inScan, std::string(64, 'x')))
+        .decodeBytes;
+  };
+  // 100 x 100 at 24 bits, then 128 bytes a block: 13 x 13 luma blocks padded to the 2 x 2
+  // sampling unit, 14 x 14, and 7 x 7 for each chroma component.
+  const uint64_t bitmap = 30000;
+  const uint64_t coefficients = 128 * (14 * 14 + 2 * 7 * 7);
+  EXPECT_EQ(decode('\xC0', 3), bitmap);
+  EXPECT_EQ(decode('\xC0', 1), bitmap + coefficients);  // the first scan holds luma only
+  EXPECT_EQ(decode('\xC2', 3), bitmap + coefficients);
+}
+
+}  // namespace
+}  // namespace testing_support

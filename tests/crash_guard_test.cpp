@@ -17,7 +17,8 @@ int Recurse(int n) {
   volatile char frame[1024];
   frame[0] = static_cast<char>(n);
   gDepth = gDepth + 1;
-  return Recurse(n + 1) + frame[0];
+  // Ends only when the stack does: the depth never turns negative.
+  return gDepth > 0 ? Recurse(n + 1) + frame[0] : 0;
 }
 
 void WriteThroughNull() {

@@ -186,8 +186,13 @@ Picture LoadPicture(const char* fileName) {
   FatalOnCrash crash("Couldn't open input file: %s", fileName);
   unsigned width = 0;
   unsigned height = 0;
-  if (!PictureFits(format, fileName, width, height)) {
-    FatalMessageF("Input file: %s - picture too large (%u x %u)", fileName, width, height);
+  switch (JudgePicture(format, fileName, width, height)) {
+    case PictureVerdict::kTooLarge:
+      FatalMessageF("Input file: %s - picture too large (%u x %u)", fileName, width, height);
+    case PictureVerdict::kTooManyScans:
+      FatalMessageF("Couldn't open input file: %s", fileName);
+    case PictureVerdict::kFits:
+      break;
   }
   Picture picture(FreeImage_Load(format, fileName, 0));
   if (!picture) {

@@ -298,6 +298,28 @@ bool ReadJpegFrame(std::FILE* file, JpegFrame& frame) {
 constexpr uint64_t kHuffmanMostBlocksPerByte = 8;
 constexpr uint64_t kArithmeticMostBlocksPerByte = 8 * 32768;
 
+// The scans from the one just begun to the end of the file, marker segments skipped whole so
+// that their contents are never taken for markers.
+uint64_t CountScans(std::FILE* file) {
+  uint64_t scans = 1;
+  for (;;) {
+    const int marker = NextMarker(file);
+    if (marker == EOF || marker == kEoi) {
+      return scans;
+    }
+    if ((marker >= 0xD0 && marker <= 0xD7) || marker == 0x01) {
+      continue;
+    }
+    unsigned char bytes[2];
+    const long length = ReadExactly(file, bytes, 2) ? static_cast<long>(BigEndian(bytes, 2)) : 0;
+    if (length < 2) {
+      return scans;
+    }
+    scans += marker == kSos ? 1 : 0;
+    std::fseek(file, length - 2, SEEK_CUR);
+  }
+}
+
 PictureDemand JpegDemand(std::FILE* file) {
   JpegFrame frame;
   if (!ReadJpegFrame(file, frame)) {
@@ -333,6 +355,7 @@ PictureDemand JpegDemand(std::FILE* file) {
   }
   demand.leastFileBytes =
       CeilDiv(blocks, frame.arithmetic ? kArithmeticMostBlocksPerByte : kHuffmanMostBlocksPerByte);
+  demand.scans = CountScans(file);
   demand.known = true;
   return demand;
 }
@@ -356,15 +379,18 @@ PictureDemand DemandOf(FREE_IMAGE_FORMAT format, const char* fileName) {
   }
 }
 
-bool PictureFits(FREE_IMAGE_FORMAT format, const char* fileName, unsigned& width,
-                 unsigned& height) {
+PictureVerdict JudgePicture(FREE_IMAGE_FORMAT format, const char* fileName, unsigned& width,
+                            unsigned& height) {
   const PictureDemand demand = DemandOf(format, fileName);
   width = demand.width;
   height = demand.height;
   std::error_code error;
   const uintmax_t fileBytes = std::filesystem::file_size(fileName, error);
   if (!demand.known || error) {
-    return true;
+    return PictureVerdict::kFits;
   }
-  return demand.leastFileBytes <= fileBytes && demand.decodeBytes <= platform::MemoryForPictures();
+  if (demand.leastFileBytes > fileBytes || demand.decodeBytes > platform::MemoryForPictures()) {
+    return PictureVerdict::kTooLarge;
+  }
+  return demand.scans > kMostJpegScans ? PictureVerdict::kTooManyScans : PictureVerdict::kFits;
 }

@@ -17,13 +17,22 @@ struct PictureDemand {
   uint64_t decodeBytes = 0;
   // The shortest file that can hold the picture at its format's best compression.
   uint64_t leastFileBytes = 0;
+  // JPEG: the scans in the file. The decoder passes over every block once a scan, so a small
+  // file of many empty scans can keep it busy for minutes.
+  uint64_t scans = 0;
 };
+
+// No encoder writes more scans than this; a progressive file usually has about ten.
+constexpr uint64_t kMostJpegScans = 1000;
 
 // Reads the header of the picture file `fileName` in `format`; no pixel is decoded.
 PictureDemand DemandOf(FREE_IMAGE_FORMAT format, const char* fileName);
 
-// Whether the picture can be decoded: false when its header declares more than the memory
-// there is for pictures (platform::MemoryForPictures), or more pixels than the file could hold.
-// `width` and `height` get the declared size. A file whose header cannot be read fits: the
-// library refuses it on its own.
-bool PictureFits(FREE_IMAGE_FORMAT format, const char* fileName, unsigned& width, unsigned& height);
+enum class PictureVerdict { kFits, kTooLarge, kTooManyScans };
+
+// Whether the picture can be decoded: kTooLarge when its header declares more than the memory
+// there is for pictures (platform::MemoryForPictures), or more pixels than the file could hold;
+// kTooManyScans for a JPEG of more than kMostJpegScans scans. `width` and `height` get the
+// declared size. A file whose header cannot be read fits: the library refuses it on its own.
+PictureVerdict JudgePicture(FREE_IMAGE_FORMAT format, const char* fileName, unsigned& width,
+                            unsigned& height);

@@ -78,7 +78,9 @@ RunResult RunDolvane(const std::vector<std::string>& args, const RunOptions& opt
   close(errPipe[1]);
   DrainBoth(outPipe[0], errPipe[0], result.out, result.err);
   int status = 0;
-  waitpid(pid, &status, 0);
+  rusage usage = {};
+  wait4(pid, &status, 0, &usage);
+  result.peakResidentKb = usage.ru_maxrss;
   if (WIFEXITED(status)) {
     result.exitCode = WEXITSTATUS(status);
   } else if (WIFSIGNALED(status)) {

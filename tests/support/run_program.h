@@ -9,10 +9,11 @@
 namespace testing_support {
 
 struct RunResult {
-  int exitCode = -1;  // -1 when the program did not end normally
-  int signal = 0;     // the signal that ended it, if any
-  std::string out;    // everything written to standard output
-  std::string err;    // everything written to standard error
+  int exitCode = -1;        // -1 when the program did not end normally
+  int signal = 0;           // the signal that ended it, if any
+  std::string out;          // everything written to standard output
+  std::string err;          // everything written to standard error
+  long peakResidentKb = 0;  // the most memory the program held at once, in KiB
 };
 
 struct RunOptions {

@@ -176,15 +176,21 @@ void ReportCrashAndExit(int /*sig*/) {
   _exit(1);
 }
 
-// The alternate stack, made once and kept for the life of the process.
+// The alternate stack, made once and kept for the life of the process. Held here as well as by
+// the kernel, so that it stays owned (and a leak checker sees it so).
+char* gCrashStack = nullptr;
+
 void UseCrashStack() {
   static bool ready = false;
   if (ready) {
     return;
   }
   size_t size = std::max<size_t>(SIGSTKSZ, 64 * 1024);
+  if (gCrashStack == nullptr) {
+    gCrashStack = new (std::nothrow) char[size];
+  }
   stack_t stack{};
-  stack.ss_sp = new (std::nothrow) char[size];
+  stack.ss_sp = gCrashStack;
   stack.ss_size = size;
   // Without it a crash still ends in the message, unless the stack itself overflowed.
   ready = stack.ss_sp != nullptr && sigaltstack(&stack, nullptr) == 0;

@@ -11,6 +11,9 @@
 
 namespace {
 
+// Set by the build: everything runs under AddressSanitizer and UndefinedBehaviorSanitizer.
+constexpr bool kSanitized = DOLVANE_SANITIZED != 0;
+
 volatile int gDepth = 0;
 
 int Recurse(int n) {
@@ -29,19 +32,26 @@ void WriteThroughNull() {
 struct Crash {
   const char* what;
   void (*crash)();
+  // The undefined-behaviour sanitizer stops it before any signal is raised.
+  bool undefined = false;
 };
 
 const Crash kCrashes[] = {
     {"SIGSEGV", [] { std::raise(SIGSEGV); }}, {"SIGBUS", [] { std::raise(SIGBUS); }},
     {"SIGFPE", [] { std::raise(SIGFPE); }},   {"SIGILL", [] { std::raise(SIGILL); }},
-    {"abort", [] { std::abort(); }},          {"write through null", WriteThroughNull},
+    {"abort", [] { std::abort(); }},          {"write through null", WriteThroughNull, true},
     {"stack overflow", [] { Recurse(0); }},
 };
 
 TEST(FatalOnCrash, EveryCrashEndsInTheMessageAndRemovesThePendingFile) {
   testing_support::TempDir dir;
   const std::string target = dir / "piece.png";
+  std::string leftOut;
   for (const Crash& c : kCrashes) {
+    if (kSanitized && c.undefined) {
+      leftOut += std::string(" ") + c.what;
+      continue;
+    }
     EXPECT_EXIT(
         {
           platform::ReplacementFile file;
@@ -56,9 +66,16 @@ TEST(FatalOnCrash, EveryCrashEndsInTheMessageAndRemovesThePendingFile) {
         << c.what;
     EXPECT_EQ(testing_support::ListDir(dir.path()), std::vector<std::string>{}) << c.what;
   }
+  if (!leftOut.empty()) {
+    GTEST_SKIP() << "under the sanitizers, crashes they report first are not run:" << leftOut;
+  }
 }
 
 TEST(FatalOnCrash, AfterTheGuardACrashIsACrashAgain) {
+  if (kSanitized) {
+    GTEST_SKIP() << "under AddressSanitizer the handler before the guard is its own, which ends "
+                    "the process with a report instead of the signal";
+  }
   EXPECT_EXIT(
       {
         { FatalOnCrash guard("not shown"); }

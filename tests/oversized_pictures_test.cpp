@@ -16,6 +16,9 @@
 namespace testing_support {
 namespace {
 
+// Set by the build: everything, the program included, runs under AddressSanitizer.
+constexpr bool kSanitized = DOLVANE_SANITIZED != 0;
+
 std::string BigEndian(uint32_t value, unsigned size) {
   std::string bytes = LittleEndian(value, size);
   return std::string(bytes.rbegin(), bytes.rend());
@@ -115,7 +118,14 @@ const OversizedCase kOversized[] = {
 };
 
 TEST(OversizedPicturesE2ETest, AreRefusedFromTheirHeadersAlone) {
+  std::string leftOut;
   for (const OversizedCase& c : kOversized) {
+    // AddressSanitizer reserves terabytes for its shadow memory at start-up, so a program whose
+    // address space is capped cannot even start under it.
+    if (kSanitized && c.addressSpace != RLIM_INFINITY) {
+      leftOut += std::string(" ") + c.name;
+      continue;
+    }
     SCOPED_TRACE(c.name);
     TempDir dir;
     WriteBytes(dir / c.name, c.make());
@@ -132,6 +142,10 @@ TEST(OversizedPicturesE2ETest, AreRefusedFromTheirHeadersAlone) {
                            std::to_string(c.width) + " x " + std::to_string(c.height) + ")"));
       EXPECT_EQ(ListDir(dir.path()), std::vector<std::string>{c.name});
     }
+  }
+  if (!leftOut.empty()) {
+    GTEST_SKIP() << "under the sanitizers, cases with a capped address space are not run:"
+                 << leftOut;
   }
 }
 

@@ -1,0 +1,7 @@
+// Arbitrary bytes read as a JPEG file.
+#include "fuzz/picture_fuzz.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  fuzz::LoadPictureBytes(FIF_JPEG, data, size);
+  return 0;
+}

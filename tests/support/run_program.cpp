@@ -40,6 +40,42 @@ void DrainBoth(int outFd, int errFd, std::string& out, std::string& err) {
   }
 }
 
+std::vector<std::string> ArgvText(const std::vector<std::string>& args) {
+  std::vector<std::string> text = {DOLVANE_BINARY};
+  text.insert(text.end(), args.begin(), args.end());
+  return text;
+}
+
+// Pointers into `text`, which must outlive them, ended by the null that execv wants.
+std::vector<char*> ArgvOf(std::vector<std::string>& text) {
+  std::vector<char*> argv;
+  for (std::string& a : text) {
+    argv.push_back(a.data());
+  }
+  argv.push_back(nullptr);
+  return argv;
+}
+
+// In the forked child: standard output and error to the given descriptors, input from
+// /dev/null, then the program. Never returns.
+[[noreturn]] void ExecInChild(const std::vector<char*>& argv, const RunOptions& options, int outFd,
+                              int errFd) {
+  dup2(outFd, 1);
+  dup2(errFd, 2);
+  int devNull = open("/dev/null", O_RDONLY);
+  dup2(devNull, 0);
+  if (!options.workDir.empty() && chdir(options.workDir.c_str()) != 0) {
+    _exit(126);
+  }
+  if (options.fileSizeLimit >= 0) {
+    rlimit limit = {static_cast<rlim_t>(options.fileSizeLimit),
+                    static_cast<rlim_t>(options.fileSizeLimit)};
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  execv(argv[0], argv.data());
+  _exit(127);
+}
+
 }  // namespace
 
 RunResult RunDolvane(const std::vector<std::string>& args, const RunOptions& options) {
@@ -49,30 +85,12 @@ RunResult RunDolvane(const std::vector<std::string>& args, const RunOptions& opt
     ADD_FAILURE() << "pipe failed";
     return result;
   }
-  std::vector<std::string> argvText = {DOLVANE_BINARY};
-  argvText.insert(argvText.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (std::string& a : argvText) {
-    argv.push_back(a.data());
-  }
-  argv.push_back(nullptr);
+  std::vector<std::string> argvText = ArgvText(args);
+  std::vector<char*> argv = ArgvOf(argvText);
 
   pid_t pid = fork();
   if (pid == 0) {
-    dup2(outPipe[1], 1);
-    dup2(errPipe[1], 2);
-    int devNull = open("/dev/null", O_RDONLY);
-    dup2(devNull, 0);
-    if (!options.workDir.empty() && chdir(options.workDir.c_str()) != 0) {
-      _exit(126);
-    }
-    if (options.fileSizeLimit >= 0) {
-      rlimit limit = {static_cast<rlim_t>(options.fileSizeLimit),
-                      static_cast<rlim_t>(options.fileSizeLimit)};
-      setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    execv(argv[0], argv.data());
-    _exit(127);
+    ExecInChild(argv, options, outPipe[1], errPipe[1]);
   }
   close(outPipe[1]);
   close(errPipe[1]);
@@ -87,6 +105,25 @@ RunResult RunDolvane(const std::vector<std::string>& args, const RunOptions& opt
     result.signal = WTERMSIG(status);
   }
   return result;
+}
+
+pid_t StartDolvane(const std::vector<std::string>& args, const RunOptions& options) {
+  std::vector<std::string> argvText = ArgvText(args);
+  std::vector<char*> argv = ArgvOf(argvText);
+  int devNull = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (devNull < 0) {
+    ADD_FAILURE() << "cannot open /dev/null";
+    return -1;
+  }
+  pid_t pid = fork();
+  if (pid == 0) {
+    ExecInChild(argv, options, devNull, devNull);
+  }
+  close(devNull);
+  if (pid < 0) {
+    ADD_FAILURE() << "fork failed";
+  }
+  return pid;
 }
 
 std::string InfoBox(const std::string& text) {

@@ -1,6 +1,8 @@
 // Running the real program and looking at the directory it worked in.
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 #include <vector>
 
@@ -23,6 +25,11 @@ struct RunOptions {
 
 // Runs build/dolvane with `args` (argv[1] onwards) and waits for it.
 RunResult RunDolvane(const std::vector<std::string>& args, const RunOptions& options = {});
+
+// Starts build/dolvane with `args` and returns at once with its process id (-1, and a failed
+// test, when it cannot be started), so that a test can stop it midway. Its output is dropped;
+// the caller must wait for it.
+pid_t StartDolvane(const std::vector<std::string>& args, const RunOptions& options = {});
 
 // The box texts as the program prints them on a console.
 std::string InfoBox(const std::string& text);

@@ -17,21 +17,9 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-std::string TileName(const std::string& base, int row, int col, const std::string& extension) {
-  char numbers[32];
-  std::snprintf(numbers, sizeof numbers, "-%02d-%02d", row, col);
-  return base + numbers + extension;
-}
-
 // Every tile name of a rows x cols grid, sorted as a listing is.
 Names AllTiles(const std::string& base, int rows, int cols, const std::string& extension) {
-  Names names;
-  for (int r = 1; r <= rows; ++r) {
-    for (int c = 1; c <= cols; ++c) {
-      names.push_back(TileName(base, r, c, extension));
-    }
-  }
-  return SortedNames(names);
+  return SortedNames(TilesInOrder(base, rows, cols, extension));
 }
 
 // Each tile of the grid holds its rectangle of `source`, pixel by pixel.

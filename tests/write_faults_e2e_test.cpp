@@ -38,23 +38,6 @@ bool IsTempName(const std::string& name) {
   return name.rfind(kTempPrefix, 0) == 0;
 }
 
-std::string TileName(const std::string& base, int row, int col, const std::string& extension) {
-  char numbers[32];
-  std::snprintf(numbers, sizeof numbers, "-%02d-%02d", row, col);
-  return base + numbers + extension;
-}
-
-// The tile names of a grid in the order they are written: row by row.
-Names TilesInOrder(const std::string& base, int rows, int cols, const std::string& extension) {
-  Names names;
-  for (int r = 1; r <= rows; ++r) {
-    for (int c = 1; c <= cols; ++c) {
-      names.push_back(TileName(base, r, c, extension));
-    }
-  }
-  return names;
-}
-
 bool Contains(const Names& names, const std::string& name) {
   return std::find(names.begin(), names.end(), name) != names.end();
 }

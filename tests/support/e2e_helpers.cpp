@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 
 #include "support/pictures.h"
@@ -151,6 +152,23 @@ ChannelRange ChannelsOver(FIBITMAP* picture, unsigned left, unsigned top, unsign
     }
   }
   return range;
+}
+
+std::string TileName(const std::string& base, int row, int col, const std::string& extension) {
+  char numbers[32];
+  std::snprintf(numbers, sizeof numbers, "-%02d-%02d", row, col);
+  return base + numbers + extension;
+}
+
+std::vector<std::string> TilesInOrder(const std::string& base, int rows, int cols,
+                                      const std::string& extension) {
+  std::vector<std::string> names;
+  for (int r = 1; r <= rows; ++r) {
+    for (int c = 1; c <= cols; ++c) {
+      names.push_back(TileName(base, r, c, extension));
+    }
+  }
+  return names;
 }
 
 }  // namespace testing_support

@@ -62,6 +62,13 @@ FileShape ShapeOf(const std::string& path);
 // The permission bits of a file; 0 when it does not exist.
 mode_t PermissionsOf(const std::string& path);
 
+// The name of a grid tile: `base`, "-rr-cc" and `extension`.
+std::string TileName(const std::string& base, int row, int col, const std::string& extension);
+
+// The tile names of a rows x cols grid in the order they are written: row by row.
+std::vector<std::string> TilesInOrder(const std::string& base, int rows, int cols,
+                                      const std::string& extension);
+
 // The given names, sorted, as ListDir gives them.
 std::vector<std::string> SortedNames(std::vector<std::string> names);
 

@@ -202,6 +202,15 @@ bool IsFrameWeCannotDecode(int marker) {
          (marker >= 0xCD && marker <= 0xCF);
 }
 
+// Whether the decoder reads a segment after the marker and skips it by its length. Any other
+// marker it takes as standing alone, after a warning, and looks for the next marker right
+// behind it: the bytes of such a "segment" may hold markers the decoder acts on, frames and
+// scans included, so they must not be skipped here either.
+bool HasSegment(int marker) {
+  return (marker >= 0xC0 && marker <= 0xCF) || (marker >= 0xDA && marker <= 0xDD) ||
+         (marker >= 0xE0 && marker <= 0xEF) || marker == 0xFE;
+}
+
 // The next marker as the decoder finds it: bytes before 0xFF are skipped, so are fill bytes
 // of 0xFF and a stuffed 0xFF 0x00. EOF at the end of the file.
 int NextMarker(std::FILE* file) {
@@ -242,8 +251,8 @@ bool ReadJpegFrame(std::FILE* file, JpegFrame& frame) {
     if (marker == EOF || marker == kEoi || marker == kSoi || IsFrameWeCannotDecode(marker)) {
       return false;
     }
-    if ((marker >= 0xD0 && marker <= 0xD7) || marker == 0x01) {
-      continue;  // restart markers and TEM stand alone
+    if (!HasSegment(marker)) {
+      continue;
     }
     unsigned char bytes[2 + 6 + 3 * 10];
     if (!ReadExactly(file, bytes, 2)) {
@@ -307,7 +316,7 @@ uint64_t CountScans(std::FILE* file) {
     if (marker == EOF || marker == kEoi) {
       return scans;
     }
-    if ((marker >= 0xD0 && marker <= 0xD7) || marker == 0x01) {
+    if (!HasSegment(marker)) {
       continue;
     }
     unsigned char bytes[2];

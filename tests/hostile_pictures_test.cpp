@@ -68,6 +68,7 @@ const HostileCase kHostile[] = {
     {"jpeg-1x65535.jpg", Outcome::kTooLarge, "1 x 65535"},
     {"jpeg-65535x65535.jpg", Outcome::kTooLarge, "65535 x 65535", true},
     {"jpeg-progressive-65535x1.jpg", Outcome::kTooLarge, "65535 x 1"},
+    {"jpeg-frame-inside-unknown-marker.jpg", Outcome::kTooLarge, "65500 x 65500"},
     // PNG's reader itself refuses a size of 0 or beyond a million rows or columns.
     {"png-width-0.png", Outcome::kRefused},
     {"png-height-0.png", Outcome::kRefused},
@@ -113,6 +114,7 @@ const HostileCase kHostile[] = {
     {"png-zeros-4000x3000.png", Outcome::kCut},
     {"jpeg-1000-scans.jpg", Outcome::kCut},
     {"jpeg-1001-scans.jpg", Outcome::kRefused},
+    {"jpeg-1001-scans-inside-unknown-marker.jpg", Outcome::kRefused},
     {"jpeg-20000-scans.jpg", Outcome::kRefused},
 };
 

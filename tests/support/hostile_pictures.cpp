@@ -57,12 +57,15 @@ std::string GreyScan(unsigned first, unsigned last, const std::string& data) {
   return Segment('\xDA', std::string("\1\1\0", 3) + Byte(first) + Byte(last) + '\0') + data;
 }
 
+// The frame header of a grey JPEG of the frame type `sof`, declaring width x height.
+std::string GreyFrame(char sof, uint32_t width, uint32_t height) {
+  return Segment(
+      sof, '\x08' + BigEndian(height, 2) + BigEndian(width, 2) + std::string("\1\1\x11\0", 4));
+}
+
 // A grey JPEG file of the frame type `sof`, declaring width x height, with `scans`.
 std::string GreyJpeg(char sof, uint32_t width, uint32_t height, const std::string& scans) {
-  return "\xFF\xD8" + kJpegTables +
-         Segment(sof, '\x08' + BigEndian(height, 2) + BigEndian(width, 2) +
-                          std::string("\1\1\x11\0", 4)) +
-         scans + "\xFF\xD9";
+  return "\xFF\xD8" + kJpegTables + GreyFrame(sof, width, height) + scans + "\xFF\xD9";
 }
 
 // A small real JPEG picture with an APP1 block holding `block` right after its start marker.
@@ -239,6 +242,13 @@ std::vector<HostileFile> MakeHostileFiles() {
   add("jpeg-1x65535.jpg", GreyJpeg('\xC0', 1, 65535, baseline));
   add("jpeg-65535x65535.jpg", GreyJpeg('\xC0', 65535, 65535, baseline));
   add("jpeg-progressive-65535x1.jpg", GreyJpeg('\xC2', 65535, 1, GreyScan(0, 0, "\x12")));
+  // The decoder takes a marker it does not know as having no segment, so a length after it
+  // hides nothing from it: the large frame inside counts, not the small one behind.
+  const std::string hidden = GreyFrame('\xC0', 65500, 65500) + baseline;
+  add("jpeg-frame-inside-unknown-marker.jpg",
+      GreyJpeg('\xC0', 40, 30, baseline)
+          .insert(2 + kJpegTables.size(),
+                  "\xFF\x1C" + BigEndian(static_cast<uint32_t>(hidden.size() + 2), 2) + hidden));
 
   const std::string oneRow = DeflatedZeros(5);
   add("png-width-0.png", Png(Ihdr(0, 1, 8, 2), oneRow));
@@ -345,6 +355,16 @@ std::vector<HostileFile> MakeHostileFiles() {
     }
     add("jpeg-" + std::to_string(count) + "-scans.jpg", GreyJpeg('\xC2', side, side, scans));
   }
+  // The same scans behind an unknown marker, which hides them from a reader that skips its
+  // length, but not from the decoder.
+  std::string more;
+  for (int i = 1; i < 1001; ++i) {
+    more += GreyScan(1, 63, "");
+  }
+  add("jpeg-1001-scans-inside-unknown-marker.jpg",
+      GreyJpeg('\xC2', 64, 64,
+               GreyScan(0, 0, std::string(64, '\0')) + "\xFF\x1C" +
+                   BigEndian(static_cast<uint32_t>(more.size() + 2), 2) + more));
   return files;
 }
 

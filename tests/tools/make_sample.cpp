@@ -1,10 +1,13 @@
 // The demo's own picture maker and describer.
 //   dolvane_sample make DIR        writes DIR/sample.jpg, .png and .bmp (640 x 480, 96 dpi)
+//   dolvane_sample hostile DIR     writes the hostile picture files the tests cut into DIR
 //   dolvane_sample describe FILE…  prints each file's size in pixels and bits per pixel
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <string>
 
+#include "support/hostile_pictures.h"
 #include "support/pictures.h"
 
 using testing_support::Kind;
@@ -23,6 +26,16 @@ int main(int argc, char** argv) {
               FreeImage_Save(FIF_BMP, sample.get(), (dir + "/sample.bmp").c_str(), 0);
     return ok ? 0 : 1;
   }
+  if (argc >= 3 && std::strcmp(argv[1], "hostile") == 0) {
+    for (const testing_support::HostileFile& file : testing_support::MakeHostileFiles()) {
+      std::ofstream out(std::string(argv[2]) + "/" + file.name, std::ios::binary);
+      out.write(file.bytes.data(), static_cast<std::streamsize>(file.bytes.size()));
+      if (!out.flush()) {
+        return 1;
+      }
+    }
+    return 0;
+  }
   if (argc >= 3 && std::strcmp(argv[1], "describe") == 0) {
     for (int i = 2; i < argc; ++i) {
       FREE_IMAGE_FORMAT format = FreeImage_GetFileType(argv[i], 0);
@@ -36,6 +49,6 @@ int main(int argc, char** argv) {
     }
     return 0;
   }
-  std::fprintf(stderr, "usage: %s make DIR | describe FILE...\n", argv[0]);
+  std::fprintf(stderr, "usage: %s make DIR | hostile DIR | describe FILE...\n", argv[0]);
   return 2;
 }

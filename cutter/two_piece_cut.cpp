@@ -6,7 +6,6 @@
 
 #include "cutter/picture_files.h"
 #include "cutter/size_measures.h"
-#include "frontend/dispatch.h"
 #include "util/messages.h"
 
 namespace {
@@ -22,7 +21,7 @@ bool IsSkipped(const char* name) {
 int CutInTwo(Axis axis, int nameCount, const char* const* names, const char* sizeText,
              int32_t saveFlags) {
   if (nameCount < 1 || nameCount > 3) {
-    ShowUsage();
+    return kWrongNameCount;
   }
   const char* input = names[0];
   const char* firstName = (nameCount == 1) ? names[0] : names[1];

@@ -126,15 +126,21 @@ bool IsAboutRequest(int count, char* const* tokens) {
 
 int RunCommandLine(int count, char** tokens) {
   Command command = ParseCommandLine(count, tokens);
+  int result = kWrongNameCount;
   switch (command.kind) {
     case CommandKind::kWide:
-      return CutWide(command.nameCount, command.names, command.sizeText, command.quality);
+      result = CutWide(command.nameCount, command.names, command.sizeText, command.quality);
+      break;
     case CommandKind::kHigh:
-      return CutHigh(command.nameCount, command.names, command.sizeText, command.quality);
+      result = CutHigh(command.nameCount, command.names, command.sizeText, command.quality);
+      break;
     case CommandKind::kGrid:
       return CutGrid(command.names[0], command.rows, command.cols, command.quality);
     case CommandKind::kUsage:
       break;
+  }
+  if (result != kWrongNameCount) {
+    return result;
   }
   ShowUsage();
 }

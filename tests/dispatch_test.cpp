@@ -1,5 +1,7 @@
 #include "frontend/dispatch.h"
 
+#include "cutter/two_piece_cut.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -102,6 +104,16 @@ TEST(IsAboutRequest, OnlyALoneQuestionMark) {
   EXPECT_FALSE(IsAboutRequest(3, withMore));
   EXPECT_FALSE(IsAboutRequest(2, notQuite));
   EXPECT_FALSE(IsAboutRequest(1, alone));
+}
+
+// A wrong count of names goes back to the caller, who shows the usage; the missing input is
+// never looked for.
+TEST(CutInTwo, AWrongNameCountIsReturnedBeforeAnythingIsRead) {
+  const char* names[] = {"missing.jpg", "a.jpg", "b.jpg", "c.jpg"};
+  for (int count : {0, 4, -1}) {
+    EXPECT_EQ(CutWide(count, names, "10", 100), kWrongNameCount) << count;
+    EXPECT_EQ(CutHigh(count, names, "10", 100), kWrongNameCount) << count;
+  }
 }
 
 TEST(Boxes, UsageAndAboutEndTheProcess) {

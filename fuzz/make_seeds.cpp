@@ -241,7 +241,7 @@ void TextSeeds() {
         Bytes("a.jpg\0-H\0"
               "1in\0-w\0"
               "10\0-oq",
-              26));
+              23));
   // sizes: dimension, dots per inch, dots per metre, then the text.
   const Bytes numbers = Le32(1000) + Le32(100) + Le32(2835);
   for (const char* text : {"12.7cm", "50%", "2.5in", "35MM", "  -300", "1e3in", "0.000001%",

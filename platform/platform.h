@@ -28,13 +28,14 @@ int ShowBox(const char* text, const char* caption, BoxStyle style);
 // Ends the process with `code`, running the end-of-process handlers.
 [[noreturn]] void ExitProcess(int code);
 
-// While one of these lives, a crash of the process (a fatal signal on POSIX: SIGSEGV, SIGBUS,
-// SIGFPE, SIGILL, SIGABRT; an unhandled exception or abort on Windows) does not end it silently:
-// the pending temporary file of a ReplacementFile is removed, `text` is shown as a warning box
-// under `caption` (on a console: written to standard error as ShowBox writes it), and the
-// process ends with exit code 1. Nothing is formatted or allocated when it fires, so `text` and
-// `caption` must be ready and outlive the guard. Meant for calls into code that may crash on
-// hostile input; guards do not nest.
+// While one of these lives, a crash of the thread that made it (a fatal signal on POSIX:
+// SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT; an unhandled exception or abort on Windows) does not
+// end the process silently: the pending temporary files of every ReplacementFile are removed,
+// `text` is shown as a warning box under `caption` (on a console: written to standard error as
+// ShowBox writes it), and the process ends with exit code 1. Nothing is formatted or allocated
+// when it fires, so `text` and `caption` must be ready and outlive the guard. Meant for calls
+// into code that may crash on hostile input. Each thread may hold one guard at a time; threads
+// may hold theirs at the same time, and a crash reports the guard of the thread that crashed.
 class CrashGuard {
  public:
   CrashGuard(const char* text, const char* caption);
@@ -48,7 +49,8 @@ class CrashGuard {
 // target only when every write, the flush and the close succeeded. Until then, and after any
 // failure, an existing target stays exactly as it was, and the temporary file is removed
 // (also when the process is interrupted by a signal). A replaced target keeps its permission
-// bits; a new one gets the usual permissions for new files.
+// bits; a new one gets the usual permissions for new files. The stream has a large buffer, so
+// a picture goes to the system in a few writes. Threads may each write files of their own.
 class ReplacementFile {
  public:
   ReplacementFile() = default;
@@ -69,9 +71,16 @@ class ReplacementFile {
 
  private:
   std::FILE* stream_ = nullptr;
+  char* buffer_ = nullptr;
   char* tempPath_ = nullptr;
   char* targetPath_ = nullptr;
+  unsigned pendingSlot_ = 0;  // where a signal finds tempPath_
 };
+
+// The most temporary files that may be pending at once, one per writing thread.
+constexpr unsigned kMostPendingFiles = 64;
+// The buffer of a ReplacementFile's stream.
+constexpr unsigned kReplacementBufferBytes = 1u << 20;
 
 // What a path names, as far as the routines over files and directories care.
 enum class FileType { kNone, kDirectory, kSymbolicLink, kOther };
@@ -138,6 +147,9 @@ int OpenAndWait(const char* file, const char* parameters, char* const* parameter
 // when a signal ended it, or -1 when it could not be started or waited for. The program gets
 // this process's environment and open standard streams, with every signal at its default.
 int SpawnAndWait(const char* name, char* const* fields);
+
+// The processor cores this process may run on (its affinity), at least 1.
+unsigned UsableCores();
 
 // The most memory one picture may take: the lower of the machine's physical memory and the
 // address space this process may have; the largest value when neither is known.

@@ -3,6 +3,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sched.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -18,6 +19,7 @@
 #include <ctime>
 #include <iterator>
 #include <memory>
+#include <mutex>
 #include <new>
 
 namespace platform {
@@ -25,15 +27,41 @@ namespace {
 
 mode_t gUmask = 022;
 
-// The temporary file being written, if any, so an interrupting signal can remove it.
-std::atomic<const char*> gPendingTemp{nullptr};
+// The temporary files being written, one slot per writing thread, so that an interrupting
+// signal or a crash can remove them.
+std::atomic<const char*> gPendingTemps[kMostPendingFiles];
 static_assert(std::atomic<const char*>::is_always_lock_free);
 
-void RemovePendingTempAndDie(int sig) {
-  const char* temp = gPendingTemp.load();
-  if (temp != nullptr) {
-    unlink(temp);
+// The slot that now holds `path`; kMostPendingFiles when every slot is taken, and the file is
+// then left behind by a signal (more threads than slots never write at once).
+unsigned HoldPending(const char* path) {
+  for (unsigned i = 0; i < kMostPendingFiles; ++i) {
+    const char* free = nullptr;
+    if (gPendingTemps[i].compare_exchange_strong(free, path)) {
+      return i;
+    }
   }
+  return kMostPendingFiles;
+}
+
+void ReleasePending(unsigned slot) {
+  if (slot < kMostPendingFiles) {
+    gPendingTemps[slot].store(nullptr);
+  }
+}
+
+// Safe in a signal handler.
+void RemovePendingTemps() {
+  for (const auto& slot : gPendingTemps) {
+    const char* temp = slot.load();
+    if (temp != nullptr) {
+      unlink(temp);
+    }
+  }
+}
+
+void RemovePendingTempAndDie(int sig) {
+  RemovePendingTemps();
   signal(sig, SIG_DFL);
   raise(sig);
 }
@@ -145,8 +173,13 @@ namespace {
 
 constexpr int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
 struct sigaction gActionsBeforeGuard[std::size(kCrashSignals)];
-const char* gCrashText = nullptr;
-const char* gCrashCaption = nullptr;
+// The handlers are the process's, the guards each thread's: installed while any thread holds a
+// guard, and each thread's crash reports its own text.
+std::mutex gGuardLock;
+unsigned gGuardsHeld = 0;
+thread_local const char* tCrashText = nullptr;
+thread_local const char* tCrashCaption = nullptr;
+std::atomic<bool> gCrashReported{false};
 
 void WriteAll(const char* text, size_t length) {
   while (length > 0) {
@@ -161,47 +194,71 @@ void WriteAll(const char* text, size_t length) {
 
 // Runs on its own stack, so that a stack overflow can be reported too; only calls that are safe
 // in a signal handler.
-void ReportCrashAndExit(int /*sig*/) {
-  const char* temp = gPendingTemp.load();
-  if (temp != nullptr) {
-    unlink(temp);
+void ReportCrashAndExit(int sig) {
+  RemovePendingTemps();
+  const char* text = tCrashText;
+  if (text == nullptr) {
+    // A thread without a guard of its own: its crash stays a crash.
+    signal(sig, SIG_DFL);
+    raise(sig);
+    return;
   }
-  size_t length = std::strlen(gCrashText);
-  WriteAll(gCrashCaption, std::strlen(gCrashCaption));
+  if (gCrashReported.exchange(true)) {
+    for (;;) {
+      pause();  // another thread's crash is being reported, and ends the process
+    }
+  }
+  size_t length = std::strlen(text);
+  WriteAll(tCrashCaption, std::strlen(tCrashCaption));
   WriteAll("\n", 1);
-  WriteAll(gCrashText, length);
-  if (length == 0 || gCrashText[length - 1] != '\n') {
+  WriteAll(text, length);
+  if (length == 0 || text[length - 1] != '\n') {
     WriteAll("\n", 1);
   }
   _exit(1);
 }
 
-// The alternate stack, made once and kept for the life of the process. Held here as well as by
-// the kernel, so that it stays owned (and a leak checker sees it so).
-char* gCrashStack = nullptr;
+// A thread's alternate stack, made when it first takes a guard and kept while it lives. Held
+// here as well as by the kernel, so that it stays owned (and a leak checker sees it so).
+struct CrashStack {
+  char* memory = nullptr;
+  bool ready = false;
+  ~CrashStack() {
+    if (ready) {
+      stack_t off{};
+      off.ss_flags = SS_DISABLE;
+      sigaltstack(&off, nullptr);
+    }
+    delete[] memory;
+  }
+};
+thread_local CrashStack tCrashStack;
 
 void UseCrashStack() {
-  static bool ready = false;
-  if (ready) {
+  if (tCrashStack.ready) {
     return;
   }
   size_t size = std::max<size_t>(SIGSTKSZ, 64 * 1024);
-  if (gCrashStack == nullptr) {
-    gCrashStack = new (std::nothrow) char[size];
+  if (tCrashStack.memory == nullptr) {
+    tCrashStack.memory = new (std::nothrow) char[size];
   }
   stack_t stack{};
-  stack.ss_sp = gCrashStack;
+  stack.ss_sp = tCrashStack.memory;
   stack.ss_size = size;
   // Without it a crash still ends in the message, unless the stack itself overflowed.
-  ready = stack.ss_sp != nullptr && sigaltstack(&stack, nullptr) == 0;
+  tCrashStack.ready = stack.ss_sp != nullptr && sigaltstack(&stack, nullptr) == 0;
 }
 
 }  // namespace
 
 CrashGuard::CrashGuard(const char* text, const char* caption) {
-  gCrashText = text;
-  gCrashCaption = caption;
   UseCrashStack();
+  tCrashCaption = caption;
+  tCrashText = text;
+  std::lock_guard<std::mutex> lock(gGuardLock);
+  if (gGuardsHeld++ > 0) {
+    return;
+  }
   struct sigaction action {};
   action.sa_handler = ReportCrashAndExit;
   action.sa_flags = SA_ONSTACK;
@@ -212,6 +269,11 @@ CrashGuard::CrashGuard(const char* text, const char* caption) {
 }
 
 CrashGuard::~CrashGuard() {
+  tCrashText = nullptr;
+  std::lock_guard<std::mutex> lock(gGuardLock);
+  if (--gGuardsHeld > 0) {
+    return;
+  }
   for (size_t i = 0; i < std::size(kCrashSignals); ++i) {
     sigaction(kCrashSignals[i], &gActionsBeforeGuard[i], nullptr);
   }
@@ -251,7 +313,7 @@ bool ReplacementFile::Open(const char* target) {
     tempPath_ = nullptr;
     return false;
   }
-  gPendingTemp.store(tempPath_);
+  pendingSlot_ = HoldPending(tempPath_);
 
   struct stat existing;
   if (stat(targetPath_, &existing) == 0 && S_ISREG(existing.st_mode)) {
@@ -270,6 +332,11 @@ bool ReplacementFile::Open(const char* target) {
     close(fd);
     Discard();
     return false;
+  }
+  // The library hands its encoder's output over a few kilobytes at a time.
+  buffer_ = new (std::nothrow) char[kReplacementBufferBytes];
+  if (buffer_ != nullptr) {
+    setvbuf(stream_, buffer_, _IOFBF, kReplacementBufferBytes);
   }
   return true;
 }
@@ -292,7 +359,7 @@ bool ReplacementFile::Commit() {
     ok = std::rename(tempPath_, targetPath_) == 0;
   }
   if (ok) {
-    gPendingTemp.store(nullptr);
+    ReleasePending(pendingSlot_);
     delete[] tempPath_;
     tempPath_ = nullptr;
   }
@@ -305,9 +372,11 @@ void ReplacementFile::Discard() {
     std::fclose(stream_);
     stream_ = nullptr;
   }
+  delete[] buffer_;
+  buffer_ = nullptr;
   if (tempPath_ != nullptr) {
     unlink(tempPath_);
-    gPendingTemp.store(nullptr);
+    ReleasePending(pendingSlot_);
     delete[] tempPath_;
     tempPath_ = nullptr;
   }
@@ -572,6 +641,16 @@ int SpawnAndWait(const char* name, char* const* fields) {
     return -1;
   }
   return RunAndWait(program.get(), args.get());
+}
+
+unsigned UsableCores() {
+  cpu_set_t cores;
+  CPU_ZERO(&cores);
+  if (sched_getaffinity(0, sizeof cores, &cores) == 0 && CPU_COUNT(&cores) > 0) {
+    return static_cast<unsigned>(CPU_COUNT(&cores));
+  }
+  long online = sysconf(_SC_NPROCESSORS_ONLN);
+  return online > 0 ? static_cast<unsigned>(online) : 1;
 }
 
 unsigned long long MemoryForPictures() {

@@ -11,12 +11,15 @@
 #include <io.h>
 #include <process.h>
 #include <sys/stat.h>
+#include <atomic>
+#include <bit>
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
 
 namespace platform {
@@ -61,8 +64,27 @@ bool Exists(const char* path) {
   return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
 }
 
-// The temporary file being written, if any, so that a crash can remove it.
-const char* volatile gPendingTemp = nullptr;
+// The temporary files being written, one slot per writing thread, so that a crash can remove
+// them.
+std::atomic<const char*> gPendingTemps[kMostPendingFiles];
+
+// The slot that now holds `path`; kMostPendingFiles when every slot is taken (more threads
+// than slots never write at once).
+unsigned HoldPending(const char* path) {
+  for (unsigned i = 0; i < kMostPendingFiles; ++i) {
+    const char* free = nullptr;
+    if (gPendingTemps[i].compare_exchange_strong(free, path)) {
+      return i;
+    }
+  }
+  return kMostPendingFiles;
+}
+
+void ReleasePending(unsigned slot) {
+  if (slot < kMostPendingFiles) {
+    gPendingTemps[slot].store(nullptr);
+  }
+}
 
 }  // namespace
 
@@ -87,42 +109,65 @@ void ExitProcess(int code) {
 
 namespace {
 
-const char* gCrashText = nullptr;
-const char* gCrashCaption = nullptr;
+// The filter and the abort handler are the process's, the guards each thread's: installed
+// while any thread holds a guard, and each thread's crash reports its own text.
+std::mutex gGuardLock;
+unsigned gGuardsHeld = 0;
+thread_local const char* tCrashText = nullptr;
+thread_local const char* tCrashCaption = nullptr;
+std::atomic<bool> gCrashReported{false};
 LPTOP_LEVEL_EXCEPTION_FILTER gFilterBeforeGuard = nullptr;
 void (*gAbortBeforeGuard)(int) = SIG_DFL;
 
-[[noreturn]] void ReportCrashAndExit() {
-  const char* temp = gPendingTemp;
-  if (temp != nullptr) {
-    DeleteFileA(temp);
+[[noreturn]] void ReportCrashAndExit(int exitCode) {
+  for (const auto& slot : gPendingTemps) {
+    const char* temp = slot.load();
+    if (temp != nullptr) {
+      DeleteFileA(temp);
+    }
   }
-  MessageBoxA(nullptr, gCrashText, gCrashCaption, MB_ICONWARNING);
+  const char* text = tCrashText;
+  if (gCrashReported.exchange(true)) {
+    Sleep(INFINITE);  // another thread's crash is being reported, and ends the process
+  }
+  if (text != nullptr) {
+    MessageBoxA(nullptr, text, tCrashCaption, MB_ICONWARNING);
+  }
   // Nothing of the damaged process runs any more: no end-of-process handlers.
-  TerminateProcess(GetCurrentProcess(), 1);
-  _exit(1);
+  TerminateProcess(GetCurrentProcess(), static_cast<UINT>(exitCode));
+  _exit(exitCode);
 }
 
 LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* /*exception*/) {
-  ReportCrashAndExit();
+  if (tCrashText == nullptr) {
+    return EXCEPTION_CONTINUE_SEARCH;  // a thread without a guard: its crash stays a crash
+  }
+  ReportCrashAndExit(1);
 }
 
 void OnAbort(int /*sig*/) {
-  ReportCrashAndExit();
+  ReportCrashAndExit(tCrashText == nullptr ? 3 : 1);  // 3: what abort ends a process with
 }
 
 }  // namespace
 
 CrashGuard::CrashGuard(const char* text, const char* caption) {
-  gCrashText = text;
-  gCrashCaption = caption;
-  gFilterBeforeGuard = SetUnhandledExceptionFilter(OnUnhandledException);
-  gAbortBeforeGuard = std::signal(SIGABRT, OnAbort);
+  tCrashCaption = caption;
+  tCrashText = text;
+  std::lock_guard<std::mutex> lock(gGuardLock);
+  if (gGuardsHeld++ == 0) {
+    gFilterBeforeGuard = SetUnhandledExceptionFilter(OnUnhandledException);
+    gAbortBeforeGuard = std::signal(SIGABRT, OnAbort);
+  }
 }
 
 CrashGuard::~CrashGuard() {
-  SetUnhandledExceptionFilter(gFilterBeforeGuard);
-  std::signal(SIGABRT, gAbortBeforeGuard);
+  tCrashText = nullptr;
+  std::lock_guard<std::mutex> lock(gGuardLock);
+  if (--gGuardsHeld == 0) {
+    SetUnhandledExceptionFilter(gFilterBeforeGuard);
+    std::signal(SIGABRT, gAbortBeforeGuard);
+  }
 }
 
 ReplacementFile::~ReplacementFile() {
@@ -169,12 +214,17 @@ bool ReplacementFile::Open(const char* target) {
     Discard();
     return false;
   }
-  gPendingTemp = tempPath_;
+  pendingSlot_ = HoldPending(tempPath_);
   stream_ = _fdopen(fd, "wb");
   if (stream_ == nullptr) {
     _close(fd);
     Discard();
     return false;
+  }
+  // The library hands its encoder's output over a few kilobytes at a time.
+  buffer_ = new (std::nothrow) char[kReplacementBufferBytes];
+  if (buffer_ != nullptr) {
+    setvbuf(stream_, buffer_, _IOFBF, kReplacementBufferBytes);
   }
   return true;
 }
@@ -196,7 +246,7 @@ bool ReplacementFile::Commit() {
          0;
   }
   if (ok) {
-    gPendingTemp = nullptr;
+    ReleasePending(pendingSlot_);
     delete[] tempPath_;
     tempPath_ = nullptr;
   }
@@ -209,9 +259,11 @@ void ReplacementFile::Discard() {
     std::fclose(stream_);
     stream_ = nullptr;
   }
+  delete[] buffer_;
+  buffer_ = nullptr;
   if (tempPath_ != nullptr) {
     _unlink(tempPath_);
-    gPendingTemp = nullptr;
+    ReleasePending(pendingSlot_);
     delete[] tempPath_;
     tempPath_ = nullptr;
   }
@@ -365,6 +417,17 @@ int SpawnAndWait(const char* name, char* const* fields) {
   // all, which is how the program splits them back.
   intptr_t result = _spawnvp(_P_WAIT, name, const_cast<const char* const*>(fields));
   return static_cast<int>(result);
+}
+
+unsigned UsableCores() {
+  DWORD_PTR process = 0;
+  DWORD_PTR system = 0;
+  if (GetProcessAffinityMask(GetCurrentProcess(), &process, &system) && process != 0) {
+    return static_cast<unsigned>(std::popcount(static_cast<uint64_t>(process)));
+  }
+  SYSTEM_INFO info;
+  GetSystemInfo(&info);
+  return info.dwNumberOfProcessors > 0 ? info.dwNumberOfProcessors : 1;
 }
 
 unsigned long long MemoryForPictures() {

@@ -5,8 +5,11 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "cutter/picture_files.h"
+#include "cutter/piece_writers.h"
+#include "platform/platform.h"
 #include "util/messages.h"
 #include "util/strings_and_paths.h"
 
@@ -15,34 +18,37 @@ namespace {
 // Base, row, column, extension: photo-01-02.jpg.
 constexpr char kTileName[] = "%s-%02d-%02d%s";
 
-// The names of a grid's tiles, formed one at a time in one buffer sized for the longest name,
-// so that no name is ever cut.
+// The names of a grid's tiles, formed one at a time in a buffer of each worker's, sized for the
+// longest name so that no name is ever cut.
 class TileNames {
  public:
-  TileNames(const char* base, const char* extension, int32_t rows, int32_t cols)
-      : base_(base), extension_(extension) {
+  TileNames(const char* base, const char* extension, int32_t rows, int32_t cols, unsigned workers)
+      : base_(base), extension_(extension), buffers_(workers) {
     // The last tile has the most digits, so its name is the longest.
     int longest = std::snprintf(nullptr, 0, kTileName, base, rows, cols, extension);
-    if (longest >= 0) {
-      size_ = static_cast<size_t>(longest) + 1;
-      buffer_.reset(new (std::nothrow) char[size_]);
-    }
-    if (!buffer_) {
-      FatalMessageF("out of memory");
+    for (std::unique_ptr<char[]>& buffer : buffers_) {
+      if (longest >= 0) {
+        size_ = static_cast<size_t>(longest) + 1;
+        buffer.reset(new (std::nothrow) char[size_]);
+      }
+      if (!buffer) {
+        FatalMessageF("out of memory");
+      }
     }
   }
 
-  const char* For(int64_t row, int64_t col) {
-    std::snprintf(buffer_.get(), size_, kTileName, base_, static_cast<int>(row),
-                  static_cast<int>(col), extension_);
-    return buffer_.get();
+  const char* For(unsigned worker, int64_t row, int64_t col) {
+    char* buffer = buffers_[worker].get();
+    std::snprintf(buffer, size_, kTileName, base_, static_cast<int>(row), static_cast<int>(col),
+                  extension_);
+    return buffer;
   }
 
  private:
   const char* base_;
   const char* extension_;
   size_t size_ = 0;
-  std::unique_ptr<char[]> buffer_;
+  std::vector<std::unique_ptr<char[]>> buffers_;
 };
 
 }  // namespace
@@ -59,27 +65,25 @@ int CutGrid(const char* fileName, int32_t rows, int32_t cols, int32_t saveFlags)
   const char* extension = PathExtension(fileName);
   std::unique_ptr<char[]> base(StrDup(fileName));
   base[std::strlen(fileName) - std::strlen(extension)] = '\0';
-  TileNames names(base.get(), extension, rows, cols);
+  // Tiles go row by row, each row from the left: tile i is in row i / cols, column i % cols.
+  PieceWriters writers(int64_t{rows} * cols, platform::kMostPendingFiles);
+  TileNames names(base.get(), extension, rows, cols, writers.Workers());
 
   if (tileWidth == 0 || tileHeight == 0) {
     // Every tile would be empty; trying them one by one could take millions of steps.
-    FatalMessageF("Couldn't save file: %s", names.For(1, 1));
+    FatalMessageF("Couldn't save file: %s", names.For(0, 1, 1));
   }
-  int64_t failedRow = 0;
-  int64_t failedCol = 0;
-  for (int64_t r = 1; r <= rows; ++r) {
-    for (int64_t c = 1; c <= cols; ++c) {
-      const char* name = names.For(r, c);
-      Picture tile = CopyRectangle(picture.get(), (c - 1) * tileWidth, (r - 1) * tileHeight,
-                                   c * tileWidth, r * tileHeight);
-      if (!SavePicture(tile.get(), name, saveFlags) && failedRow == 0) {
-        failedRow = r;
-        failedCol = c;
-      }
-    }
-  }
-  if (failedRow != 0) {
-    FatalMessageF("Couldn't save file: %s", names.For(failedRow, failedCol));
+  // The load accepted the extension, so no tile's name can end the process from a worker.
+  const int64_t failed =
+      writers.Run([&](unsigned worker, int64_t index, const BeforeMove& beforeMove) {
+        const int64_t r = index / cols + 1;
+        const int64_t c = index % cols + 1;
+        Picture tile = PieceOf(picture.get(), (c - 1) * tileWidth, (r - 1) * tileHeight,
+                               c * tileWidth, r * tileHeight);
+        return SavePicture(tile.get(), names.For(worker, r, c), saveFlags, beforeMove);
+      });
+  if (failed >= 0) {
+    FatalMessageF("Couldn't save file: %s", names.For(0, failed / cols + 1, failed % cols + 1));
   }
   return 0;
 }

@@ -148,7 +148,7 @@ void MakeUnusedAlphaOpaque(FIBITMAP* picture) {
 
 // One attempt at the file: it holds the whole picture afterwards, or is as it was before.
 bool WriteWholeFile(FREE_IMAGE_FORMAT format, FIBITMAP* picture, const char* fileName,
-                    int32_t saveFlags) {
+                    int32_t saveFlags, const std::function<void()>& beforeMove) {
   platform::ReplacementFile file;
   if (!file.Open(fileName)) {
     return false;
@@ -159,6 +159,9 @@ bool WriteWholeFile(FREE_IMAGE_FORMAT format, FIBITMAP* picture, const char* fil
     if (!FreeImage_SaveToHandle(format, picture, &io, file.Stream(), saveFlags)) {
       return false;  // the temporary file goes with `file`
     }
+  }
+  if (beforeMove) {
+    beforeMove();
   }
   return file.Commit();
 }
@@ -204,7 +207,8 @@ Picture LoadPicture(const char* fileName) {
   return picture;
 }
 
-bool SavePicture(FIBITMAP* picture, const char* fileName, int32_t saveFlags) {
+bool SavePicture(FIBITMAP* picture, const char* fileName, int32_t saveFlags,
+                 const std::function<void()>& beforeMove) {
   FREE_IMAGE_FORMAT format = FormatForName(fileName);
   if (format == FIF_UNKNOWN) {
     FatalMessageF("Save: file (%s) - must end in .jpg, .jpeg or .bmp", fileName);
@@ -220,7 +224,7 @@ bool SavePicture(FIBITMAP* picture, const char* fileName, int32_t saveFlags) {
   if (format == FIF_JPEG) {
     PrepareExifForPiece(storable);
   }
-  if (WriteWholeFile(format, storable, fileName, saveFlags)) {
+  if (WriteWholeFile(format, storable, fileName, saveFlags, beforeMove)) {
     return true;
   }
   // PNG's writer refuses a colour profile it finds malformed, as some cameras and editors write
@@ -231,7 +235,7 @@ bool SavePicture(FIBITMAP* picture, const char* fileName, int32_t saveFlags) {
   }
   DWORD size = profile->size;
   profile->size = 0;  // hidden from the writer for this one try, not taken from the picture
-  bool written = WriteWholeFile(format, storable, fileName, saveFlags);
+  bool written = WriteWholeFile(format, storable, fileName, saveFlags, beforeMove);
   profile->size = size;
   return written;
 }
@@ -245,6 +249,22 @@ Picture CopyRectangle(FIBITMAP* picture, int64_t left, int64_t top, int64_t righ
   }
   return Picture(FreeImage_Copy(picture, static_cast<int>(left), static_cast<int>(top),
                                 static_cast<int>(right), static_cast<int>(bottom)));
+}
+
+Picture PieceOf(FIBITMAP* picture, int64_t left, int64_t top, int64_t right, int64_t bottom) {
+  int64_t width = FreeImage_GetWidth(picture);
+  int64_t height = FreeImage_GetHeight(picture);
+  if (left < 0 || top < 0 || right > width || bottom > height || left >= right || top >= bottom) {
+    return nullptr;
+  }
+  // A view of 1- and 4-bit pixels must start on a whole byte; those pieces are copied.
+  Picture view(FreeImage_CreateView(picture, static_cast<unsigned>(left),
+                                    static_cast<unsigned>(top), static_cast<unsigned>(right),
+                                    static_cast<unsigned>(bottom)));
+  if (!view || !FreeImage_CloneMetadata(view.get(), picture)) {
+    return CopyRectangle(picture, left, top, right, bottom);
+  }
+  return view;
 }
 
 Picture CopyArea(FIBITMAP* picture, int32_t left, int32_t top, int32_t width, int32_t height) {

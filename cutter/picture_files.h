@@ -6,6 +6,7 @@
 #include <FreeImage.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 struct PictureRelease {
@@ -40,12 +41,20 @@ Picture LoadPicture(const char* fileName);
 // of that name exactly as it was, when there is no picture (a null handle), or when the library
 // or the file system refuses. A picture whose depth the format cannot hold is converted first,
 // keeping its colour profile: transparency is flattened onto white, other 32-bit pictures lose
-// their fourth channel and 16 bits per channel become 8 (PNG keeps them).
-bool SavePicture(FIBITMAP* picture, const char* fileName, int32_t saveFlags);
+// their fourth channel and 16 bits per channel become 8 (PNG keeps them). `beforeMove`, when
+// given, is called once the file is completely written, right before it is moved over its name.
+// Pictures may be saved from several threads at once.
+bool SavePicture(FIBITMAP* picture, const char* fileName, int32_t saveFlags,
+                 const std::function<void()>& beforeMove = nullptr);
 
 // A copy of the rectangle from (left, top), included, to (right, bottom), excluded. Null when
 // the rectangle is empty, reversed or reaches outside the picture.
 Picture CopyRectangle(FIBITMAP* picture, int64_t left, int64_t top, int64_t right, int64_t bottom);
+
+// The same rectangle as a piece to save: like CopyRectangle's copy (metadata, colour profile
+// and resolution included), but sharing the picture's pixels where the library can, so that it
+// costs next to no memory. It must not outlive `picture`, nor be written to.
+Picture PieceOf(FIBITMAP* picture, int64_t left, int64_t top, int64_t right, int64_t bottom);
 
 // The same rectangle given by its top-left corner and its size.
 Picture CopyArea(FIBITMAP* picture, int32_t left, int32_t top, int32_t width, int32_t height);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "cutter/picture_files.h"
+#include "cutter/piece_writers.h"
 #include "cutter/size_measures.h"
 #include "util/messages.h"
 
@@ -36,23 +37,35 @@ int CutInTwo(Axis axis, int nameCount, const char* const* names, const char* siz
   auto dimension = static_cast<int32_t>(std::min<int64_t>(wide ? width : height, INT32_MAX));
   int64_t p = SizeToPixels(sizeText, dimension, DotsPerInch(dotsPerMetre));
 
-  const char* notWritten = nullptr;
+  struct Piece {
+    const char* name;
+    int64_t left, top, right, bottom;
+  };
+  Piece pieces[2];
+  int count = 0;
+  bool namesAccepted = true;
   if (!IsSkipped(firstName)) {
-    Picture piece = wide ? CopyRectangle(picture.get(), 0, 0, p, height)
-                         : CopyRectangle(picture.get(), 0, 0, width, p);
-    if (!SavePicture(piece.get(), firstName, saveFlags)) {
-      notWritten = firstName;
-    }
+    pieces[count++] = wide ? Piece{firstName, 0, 0, p, height} : Piece{firstName, 0, 0, width, p};
   }
   if (!IsSkipped(restName)) {
-    Picture piece = wide ? CopyRectangle(picture.get(), p, 0, width, height)
-                         : CopyRectangle(picture.get(), 0, p, width, height);
-    if (!SavePicture(piece.get(), restName, saveFlags) && notWritten == nullptr) {
-      notWritten = restName;
-    }
+    pieces[count++] =
+        wide ? Piece{restName, p, 0, width, height} : Piece{restName, 0, p, width, height};
   }
-  if (notWritten != nullptr) {
-    FatalMessageF("Couldn't save file: %s", notWritten);
+  for (int i = 0; i < count; ++i) {
+    namesAccepted = namesAccepted && FormatForName(pieces[i].name) != FIF_UNKNOWN;
+  }
+  // A refused name ends the process once the pieces before it are written, which only the
+  // calling thread may do: then the pieces are written one after the other.
+  PieceWriters writers(count, namesAccepted ? 2 : 1);
+  const int64_t failed =
+      writers.Run([&](unsigned /*worker*/, int64_t index, const BeforeMove& beforeMove) {
+        const Piece& piece = pieces[index];
+        Picture picturePiece =
+            PieceOf(picture.get(), piece.left, piece.top, piece.right, piece.bottom);
+        return SavePicture(picturePiece.get(), piece.name, saveFlags, beforeMove);
+      });
+  if (failed >= 0) {
+    FatalMessageF("Couldn't save file: %s", pieces[failed].name);
   }
   return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sched.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -71,6 +72,21 @@ std::vector<char*> ArgvOf(std::vector<std::string>& text) {
     rlimit limit = {static_cast<rlim_t>(options.fileSizeLimit),
                     static_cast<rlim_t>(options.fileSizeLimit)};
     setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  if (options.oneCore) {
+    cpu_set_t cores;
+    if (sched_getaffinity(0, sizeof cores, &cores) != 0) {
+      _exit(126);
+    }
+    int first = 0;
+    while (!CPU_ISSET(first, &cores)) {
+      ++first;
+    }
+    CPU_ZERO(&cores);
+    CPU_SET(first, &cores);
+    if (sched_setaffinity(0, sizeof cores, &cores) != 0) {
+      _exit(126);
+    }
   }
   execv(argv[0], argv.data());
   _exit(127);

@@ -21,6 +21,7 @@ struct RunResult {
 struct RunOptions {
   std::string workDir;           // empty: the tests' own
   long long fileSizeLimit = -1;  // bytes per file the program may write; -1: no limit
+  bool oneCore = false;          // the program may run on one processor core only
 };
 
 // Runs build/dolvane with `args` (argv[1] onwards) and waits for it.

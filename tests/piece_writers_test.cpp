@@ -1,0 +1,103 @@
+// Pieces written by several workers: the same effects, in the same order, as one after another.
+#include "cutter/piece_writers.h"
+
+#include <chrono>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/platform.h"
+#include "support/e2e_helpers.h"
+
+namespace testing_support {
+namespace {
+
+TEST(PieceWriters, MoveEveryPieceOnceInOrderAndReportTheFirstFailure) {
+  const struct {
+    int64_t pieces;
+    unsigned mostWorkers;
+    std::set<int64_t> failing;
+  } cases[] = {
+      {0, 8, {}},  {1, 8, {}},          {2, 2, {}},    {2, 1, {1}},
+      {40, 8, {}}, {40, 8, {7, 3, 30}}, {40, 1, {39}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.pieces) + " pieces, at most " + std::to_string(c.mostWorkers));
+    PieceWriters writers(c.pieces, c.mostWorkers);
+    EXPECT_GE(writers.Workers(), 1u);
+    EXPECT_LE(writers.Workers(), std::min<int64_t>({std::max<int64_t>(c.pieces, 1), c.mostWorkers,
+                                                    platform::UsableCores()}));
+    std::mutex lock;
+    std::vector<int64_t> written, moved;
+    const int64_t firstFailed =
+        writers.Run([&](unsigned worker, int64_t index, const BeforeMove& beforeMove) {
+          EXPECT_LT(worker, writers.Workers());
+          // Later pieces finish sooner, so that without the order they would move first.
+          std::this_thread::sleep_for(std::chrono::microseconds(50 * (c.pieces - index) % 700));
+          {
+            std::lock_guard<std::mutex> held(lock);
+            written.push_back(index);
+          }
+          if (c.failing.count(index) != 0) {
+            return false;
+          }
+          beforeMove();
+          std::lock_guard<std::mutex> held(lock);
+          moved.push_back(index);
+          return true;
+        });
+    std::vector<int64_t> expectedMoves;
+    for (int64_t i = 0; i < c.pieces; ++i) {
+      if (c.failing.count(i) == 0) {
+        expectedMoves.push_back(i);
+      }
+    }
+    EXPECT_EQ(moved, expectedMoves);
+    EXPECT_EQ(std::set<int64_t>(written.begin(), written.end()).size(), written.size());
+    EXPECT_EQ(written.size(), static_cast<size_t>(c.pieces));
+    EXPECT_EQ(firstFailed, c.failing.empty() ? -1 : *c.failing.begin());
+  }
+}
+
+// Every file, message and exit code is the same whether the program may use every core or one.
+TEST(PieceWritersE2ETest, ManyCoresWriteWhatOneCoreWrites) {
+  const std::vector<std::vector<std::string>> commands = {
+      {"-g", "3", "4", "in.jpg"},
+      {"-g", "5", "2", "in.png"},
+      {"-oq", "70", "-g", "2", "2", "in.bmp"},
+      {"-w", "45%", "in.png", "left.jpg", "right.bmp"},
+      {"-h", "20", "in.jpg", "same.png", "same.png"},  // the rest ends up in it
+      {"-w", "10", "in.png", "left.png", "rest.gif"},  // left is written, then the refusal
+      {"-g", "90", "2", "in.png"},                     // tiles of no rows: the first is reported
+  };
+  for (const std::vector<std::string>& args : commands) {
+    SCOPED_TRACE(DescribeArgs(args));
+    std::vector<std::vector<std::string>> listings;
+    std::vector<RunResult> results;
+    std::vector<std::vector<std::string>> contents;
+    for (bool oneCore : {false, true}) {
+      TempDir dir;
+      Picture picture = MakePicture(Kind::kRgb24, 61, 47);
+      for (const char* name : {"in.jpg", "in.png", "in.bmp"}) {
+        Place(dir, picture.get(), name);
+      }
+      results.push_back(RunDolvane(args, {dir.path(), -1, oneCore}));
+      listings.push_back(ListDir(dir.path()));
+      contents.emplace_back();
+      for (const std::string& name : listings.back()) {
+        contents.back().push_back(ReadBytes(dir / name));
+      }
+    }
+    EXPECT_EQ(results[0].exitCode, results[1].exitCode);
+    EXPECT_EQ(results[0].err, results[1].err);
+    EXPECT_EQ(listings[0], listings[1]);
+    EXPECT_TRUE(contents[0] == contents[1]) << "a file's bytes differ";
+  }
+}
+
+}  // namespace
+}  // namespace testing_support

@@ -211,6 +211,12 @@ bool HasSegment(int marker) {
          (marker >= 0xE0 && marker <= 0xEF) || marker == 0xFE;
 }
 
+// Application data, comments and DNL: the decoder takes a length below 2 for no data and reads
+// on right behind it. A length below 2 on any other segment is an error it stops at.
+bool MayHaveNoLength(int marker) {
+  return (marker >= 0xE0 && marker <= 0xEF) || marker == 0xFE || marker == 0xDC;
+}
+
 // The next marker as the decoder finds it: bytes before 0xFF are skipped, so are fill bytes
 // of 0xFF and a stuffed 0xFF 0x00. EOF at the end of the file.
 int NextMarker(std::FILE* file) {
@@ -260,6 +266,9 @@ bool ReadJpegFrame(std::FILE* file, JpegFrame& frame) {
     }
     const long length = static_cast<long>(BigEndian(bytes, 2));
     if (length < 2) {
+      if (MayHaveNoLength(marker)) {
+        continue;
+      }
       return false;
     }
     if (marker == kSof0 || marker == kSof1 || marker == kSof2 || marker == kSof9 ||
@@ -320,8 +329,14 @@ uint64_t CountScans(std::FILE* file) {
       continue;
     }
     unsigned char bytes[2];
-    const long length = ReadExactly(file, bytes, 2) ? static_cast<long>(BigEndian(bytes, 2)) : 0;
+    if (!ReadExactly(file, bytes, 2)) {
+      return scans;
+    }
+    const long length = static_cast<long>(BigEndian(bytes, 2));
     if (length < 2) {
+      if (MayHaveNoLength(marker)) {
+        continue;
+      }
       return scans;
     }
     scans += marker == kSos ? 1 : 0;

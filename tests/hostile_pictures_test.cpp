@@ -68,6 +68,7 @@ const HostileCase kHostile[] = {
     {"jpeg-1x65535.jpg", Outcome::kTooLarge, "1 x 65535"},
     {"jpeg-65535x65535.jpg", Outcome::kTooLarge, "65535 x 65535", true},
     {"jpeg-progressive-65535x1.jpg", Outcome::kTooLarge, "65535 x 1"},
+    {"jpeg-65500x65500-after-empty-app0.jpg", Outcome::kTooLarge, "65500 x 65500"},
     {"jpeg-frame-inside-unknown-marker.jpg", Outcome::kTooLarge, "65500 x 65500"},
     // PNG's reader itself refuses a size of 0 or beyond a million rows or columns.
     {"png-width-0.png", Outcome::kRefused},

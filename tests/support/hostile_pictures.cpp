@@ -245,6 +245,9 @@ std::vector<HostileFile> MakeHostileFiles() {
   // The decoder takes a marker it does not know as having no segment, so a length after it
   // hides nothing from it: the large frame inside counts, not the small one behind.
   const std::string hidden = GreyFrame('\xC0', 65500, 65500) + baseline;
+  // An application segment of length 0 holds nothing; the decoder reads on right behind it.
+  add("jpeg-65500x65500-after-empty-app0.jpg",
+      GreyJpeg('\xC0', 65500, 65500, baseline).insert(2, std::string("\xFF\xE0\0\0", 4)));
   add("jpeg-frame-inside-unknown-marker.jpg",
       GreyJpeg('\xC0', 40, 30, baseline)
           .insert(2 + kJpegTables.size(),

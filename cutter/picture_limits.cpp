@@ -234,6 +234,24 @@ int NextMarker(std::FILE* file) {
   }
 }
 
+// Reads what follows `marker` as the decoder does: the length of its segment, its 2 bytes
+// included and read; 0 when the decoder reads on right behind the marker (or its length); -1
+// when it stops there.
+long SegmentLength(std::FILE* file, int marker) {
+  if (!HasSegment(marker)) {
+    return 0;
+  }
+  unsigned char bytes[2];
+  if (!ReadExactly(file, bytes, 2)) {
+    return -1;
+  }
+  const long length = static_cast<long>(BigEndian(bytes, 2));
+  if (length >= 2) {
+    return length;
+  }
+  return MayHaveNoLength(marker) ? 0 : -1;
+}
+
 struct JpegFrame {
   unsigned width = 0;
   unsigned height = 0;
@@ -257,20 +275,14 @@ bool ReadJpegFrame(std::FILE* file, JpegFrame& frame) {
     if (marker == EOF || marker == kEoi || marker == kSoi || IsFrameWeCannotDecode(marker)) {
       return false;
     }
-    if (!HasSegment(marker)) {
+    const long length = SegmentLength(file, marker);
+    if (length < 0) {
+      return false;
+    }
+    if (length == 0) {
       continue;
     }
-    unsigned char bytes[2 + 6 + 3 * 10];
-    if (!ReadExactly(file, bytes, 2)) {
-      return false;
-    }
-    const long length = static_cast<long>(BigEndian(bytes, 2));
-    if (length < 2) {
-      if (MayHaveNoLength(marker)) {
-        continue;
-      }
-      return false;
-    }
+    unsigned char bytes[2 + 6 + 3 * 10];  // from bytes + 2: what follows the length
     if (marker == kSof0 || marker == kSof1 || marker == kSof2 || marker == kSof9 ||
         marker == kSof10) {
       // Precision, height, width, components; then id, sampling and table of each.
@@ -325,19 +337,12 @@ uint64_t CountScans(std::FILE* file) {
     if (marker == EOF || marker == kEoi) {
       return scans;
     }
-    if (!HasSegment(marker)) {
+    const long length = SegmentLength(file, marker);
+    if (length < 0) {
+      return scans;
+    }
+    if (length == 0) {
       continue;
-    }
-    unsigned char bytes[2];
-    if (!ReadExactly(file, bytes, 2)) {
-      return scans;
-    }
-    const long length = static_cast<long>(BigEndian(bytes, 2));
-    if (length < 2) {
-      if (MayHaveNoLength(marker)) {
-        continue;
-      }
-      return scans;
     }
     scans += marker == kSos ? 1 : 0;
     std::fseek(file, length - 2, SEEK_CUR);

@@ -144,19 +144,38 @@ uint64_t PngRowBytes(uint64_t width, uint64_t height, unsigned bitsPerPixel, boo
 // Deflate's best: a match of 258 bytes coded in 2 bits (1-bit length and distance codes).
 constexpr uint64_t kDeflateMostBytesPerByte = 258 * 8 / 2;
 
+// The data of a PNG file's IHDR chunk: width, height, bit depth, colour type, compression,
+// filter, interlace. libpng passes over unknown ancillary chunks before it, and so does this.
+bool ReadPngHeader(std::FILE* file, unsigned char (&ihdr)[13]) {
+  unsigned char bytes[8];
+  if (!ReadExactly(file, bytes, sizeof bytes)) {  // the signature
+    return false;
+  }
+  for (;;) {
+    if (!ReadExactly(file, bytes, sizeof bytes)) {  // a chunk's length and type
+      return false;
+    }
+    const uint64_t length = BigEndian(bytes, 4);
+    if (BigEndian(bytes + 4, 4) == 0x49484452) {
+      return length == sizeof ihdr && ReadExactly(file, ihdr, sizeof ihdr);
+    }
+    // Its data and CRC; libpng takes no chunk longer than 2^31 - 1.
+    if (length > 0x7FFFFFFF || std::fseek(file, static_cast<long>(length) + 4, SEEK_CUR) != 0) {
+      return false;
+    }
+  }
+}
+
 PictureDemand PngDemand(std::FILE* file, const char* fileName) {
   PictureDemand demand;
   unsigned bitmapBits = 0;
-  // The signature, then IHDR: length, type, width, height, bit depth, colour type,
-  // compression, filter, interlace.
-  unsigned char head[29];
-  if (!LibraryBitmap(FIF_PNG, fileName, demand, bitmapBits) ||
-      !ReadExactly(file, head, sizeof head) || BigEndian(head + 12, 4) != 0x49484452) {
+  unsigned char ihdr[13];
+  if (!LibraryBitmap(FIF_PNG, fileName, demand, bitmapBits) || !ReadPngHeader(file, ihdr)) {
     return {};
   }
-  const unsigned bitDepth = head[24];
+  const unsigned bitDepth = ihdr[8];
   unsigned channels = 0;
-  switch (head[25]) {
+  switch (ihdr[9]) {
     case 0:  // grey
     case 3:  // palette
       channels = 1;
@@ -178,7 +197,7 @@ PictureDemand PngDemand(std::FILE* file, const char* fileName) {
                             Times(demand.height, sizeof(void*)));
   // The file's other bytes (signature, chunk headers, the zlib header) are the margin.
   const uint64_t rowBytes =
-      PngRowBytes(demand.width, demand.height, bitDepth * channels, head[28] == 1);
+      PngRowBytes(demand.width, demand.height, bitDepth * channels, ihdr[12] == 1);
   demand.leastFileBytes = CeilDiv(rowBytes, kDeflateMostBytesPerByte);
   demand.known = true;
   return demand;

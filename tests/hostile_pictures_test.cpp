@@ -77,6 +77,7 @@ const HostileCase kHostile[] = {
     {"png-2147483647x1.png", Outcome::kRefused},
     {"png-1x1000000.png", Outcome::kTooLarge, "1 x 1000000"},
     {"png-65535x65535.png", Outcome::kTooLarge, "65535 x 65535"},
+    {"png-60000x60000-after-unknown-chunk.png", Outcome::kTooLarge, "60000 x 60000"},
     {"png-bit-depth-3.png", Outcome::kRefused},
     {"bmp-width-0.bmp", Outcome::kRefused},
     {"bmp-height-0.bmp", Outcome::kRefused},

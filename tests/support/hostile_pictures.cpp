@@ -260,6 +260,9 @@ std::vector<HostileFile> MakeHostileFiles() {
   add("png-2147483647x1.png", Png(Ihdr(0x7FFFFFFF, 1, 8, 2), oneRow));
   add("png-1x1000000.png", Png(Ihdr(1, 1000000, 8, 2), oneRow));
   add("png-65535x65535.png", Png(Ihdr(65535, 65535, 16, 6), oneRow));
+  // libpng passes over an unknown ancillary chunk before the header.
+  add("png-60000x60000-after-unknown-chunk.png",
+      Png(Ihdr(60000, 60000, 8, 6), oneRow).insert(8, PngChunk("koko", "kokokokokokok")));
   add("png-bit-depth-3.png", Png(Ihdr(1, 1, 3, 0), oneRow));
 
   const std::string pixel(4, '\x7F');

@@ -6,9 +6,12 @@ SANITIZE_FLAGS = -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omi
 TSAN_BUILD ?= build-tsan
 TSAN_FLAGS = -fsanitize=thread -fno-omit-frame-pointer
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+# What `make install` and `make package` take: a Release build without tests.
+REL_BUILD ?= build-release
+PREFIX ?= /usr/local
 
 .PHONY: all deps build check check-sanitize check-tsan demo format clean windows windows-package \
-  check-windows
+  check-windows release install package check-package
 
 all: build
 
@@ -51,6 +54,29 @@ check-tsan: deps
 demo: build
 	scripts/demo $(BUILD)
 
+# Only the program and its manual page are built in $(REL_BUILD) (installing and CPack build
+# nothing else there). It links the picture library of $(BUILD): the same library with the same
+# flags, so it is built once.
+release: deps
+	scripts/build-freeimage $(BUILD)
+	cmake -S . -B $(REL_BUILD) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+	  -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON -DFREEIMAGE_DIR=$(abspath $(BUILD))/freeimage
+	cmake --build $(REL_BUILD) -j $(JOBS) --target dolvane dolvane_man
+
+# bin/dolvane and share/man/man1/dolvane.1.gz under $(PREFIX), inside $(DESTDIR) when given.
+# Stripped like the package's: the picture library comes with debugging information.
+install: release
+	DESTDIR="$(if $(DESTDIR),$(abspath $(DESTDIR)))" \
+	  cmake --install $(REL_BUILD) --prefix "$(PREFIX)" --strip
+
+# $(REL_BUILD)/dolvane_VERSION_ARCH.deb
+package: release
+	cd $(REL_BUILD) && cpack
+
+# Builds the package and checks it, installed for real when run as root (CI is).
+check-package:
+	tests/package/check-deb $(BUILD) $(REL_BUILD)
+
 # The Windows program, cross-compiled: $(WIN_BUILD)/dolvane.exe.
 windows:
 	scripts/install-deps --windows
@@ -70,4 +96,4 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD) $(WIN_BUILD) $(SAN_BUILD) $(TSAN_BUILD) build-fuzz demo-out
+	rm -rf $(BUILD) $(WIN_BUILD) $(SAN_BUILD) $(TSAN_BUILD) $(REL_BUILD) build-fuzz demo-out

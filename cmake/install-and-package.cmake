@@ -1,0 +1,59 @@
+# Installing (`make install`, `cmake --install`) and the Debian package (`make package`, CPack):
+# the program and its manual page, nothing else. The package adds the copyright file Debian
+# asks for. Linux only; the Windows program has its own zip (scripts/package-windows).
+include(GNUInstallDirs)
+
+# Debian wants manual pages compressed with gzip -9n: -n leaves the name and time out, so the
+# same page always gives the same file.
+find_program(GZIP_PROGRAM gzip REQUIRED)
+set(DOLVANE_MAN_PAGE ${CMAKE_CURRENT_SOURCE_DIR}/doc/dolvane.1)
+set(DOLVANE_MAN_PAGE_GZ ${CMAKE_CURRENT_BINARY_DIR}/dolvane.1.gz)
+add_custom_command(OUTPUT ${DOLVANE_MAN_PAGE_GZ}
+  COMMAND ${GZIP_PROGRAM} -9 -n -c ${DOLVANE_MAN_PAGE} > ${DOLVANE_MAN_PAGE_GZ}
+  DEPENDS ${DOLVANE_MAN_PAGE}
+  COMMENT "Compressing the manual page")
+add_custom_target(dolvane_man ALL DEPENDS ${DOLVANE_MAN_PAGE_GZ})
+
+install(TARGETS dolvane RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${DOLVANE_MAN_PAGE_GZ} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+# The copyright file belongs in the package only: an install rule would put it into every
+# `make install` too. CPack copies this folder's contents into the package as they are.
+set(DOLVANE_PACKAGE_DOC ${CMAKE_CURRENT_BINARY_DIR}/package-doc)
+configure_file(${CMAKE_CURRENT_SOURCE_DIR}/doc/copyright ${DOLVANE_PACKAGE_DOC}/copyright COPYONLY)
+
+set(DOLVANE_MAINTAINER "Morvick <dolvane@morvick.example>" CACHE STRING
+  "Maintainer named in the Debian package")
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME dolvane)
+set(CPACK_PACKAGE_VENDOR Morvick)
+set(CPACK_PACKAGE_CONTACT "${DOLVANE_MAINTAINER}")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+  "cut JPEG, BMP and PNG pictures into two pieces or a grid of tiles")
+set(CPACK_PACKAGE_DESCRIPTION [=[
+Dolvane is a small command-line picture cutter. It cuts a left or top piece of a
+given width or height off a JPEG, BMP or PNG picture, in pixels, percent, inches,
+centimetres or millimetres, and writes the piece and the rest to files of their
+own, or it cuts the picture into the equal tiles of a grid. Each file's format
+follows its name, so a piece may be written in another format.
+.
+Every piece is written to a temporary file first and replaces an existing file
+only once complete. Pieces keep the colour profile of the picture, and JPEG
+pieces its EXIF data.]=])
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+# Unlike install rules, this destination counts from the package's root, not from the prefix.
+set(CPACK_INSTALLED_DIRECTORIES "${DOLVANE_PACKAGE_DOC};usr/share/doc/dolvane")
+# Debian's tools complain about symbols left in packaged programs.
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${DOLVANE_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# dpkg-shlibdeps names the packages of the shared libraries the program links (the codecs,
+# the C and C++ runtimes) as the distribution calls them.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+
+include(CPack)

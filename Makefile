@@ -96,4 +96,4 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD) $(WIN_BUILD) $(SAN_BUILD) $(TSAN_BUILD) $(REL_BUILD) build-fuzz demo-out
+	rm -rf $(BUILD) $(WIN_BUILD) $(SAN_BUILD) $(TSAN_BUILD) $(REL_BUILD) build-fuzz build-bench demo-out

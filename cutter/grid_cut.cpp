@@ -25,10 +25,10 @@ class TileNames {
   TileNames(const char* base, const char* extension, int32_t rows, int32_t cols, unsigned workers)
       : base_(base), extension_(extension), buffers_(workers) {
     // The last tile has the most digits, so its name is the longest.
-    int longest = std::snprintf(nullptr, 0, kTileName, base, rows, cols, extension);
+    const int longest = std::snprintf(nullptr, 0, kTileName, base, rows, cols, extension);
+    size_ = longest >= 0 ? static_cast<size_t>(longest) + 1 : 0;
     for (std::unique_ptr<char[]>& buffer : buffers_) {
-      if (longest >= 0) {
-        size_ = static_cast<size_t>(longest) + 1;
+      if (size_ > 0) {
         buffer.reset(new (std::nothrow) char[size_]);
       }
       if (!buffer) {

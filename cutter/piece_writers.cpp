@@ -24,17 +24,18 @@ int64_t PieceWriters::Run(const PieceWriter& write) {
   int64_t firstFailed = -1;
   std::atomic<int64_t> nextToTake{0};
 
-  auto waitForTurn = [&](int64_t index) {
+  // Holds `lock` once every piece before `index` is done.
+  auto turnOf = [&](int64_t index) {
     std::unique_lock<std::mutex> held(lock);
     moved.wait(held, [&] { return nextToMove == index; });
+    return held;
   };
   auto work = [&](unsigned worker) {
     // Pieces are taken in order, so the earliest unfinished one is always being worked on.
     for (int64_t index = nextToTake++; index < pieces_; index = nextToTake++) {
-      const bool written = write(worker, index, [&] { waitForTurn(index); });
+      const bool written = write(worker, index, [&] { turnOf(index); });
       {
-        std::unique_lock<std::mutex> held(lock);
-        moved.wait(held, [&] { return nextToMove == index; });
+        std::unique_lock<std::mutex> held = turnOf(index);
         if (!written && firstFailed < 0) {
           firstFailed = index;
         }

@@ -1,8 +1,12 @@
 #include "cutter/picture_limits.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
+#include <new>
 #include <system_error>
 
 #include "cutter/picture_files.h"
@@ -55,9 +59,85 @@ struct FileClose {
 };
 using File = std::unique_ptr<std::FILE, FileClose>;
 
-bool ReadExactly(std::FILE* file, unsigned char* bytes, size_t size) {
-  return std::fread(bytes, 1, size, file) == size;
-}
+// A file read a block at a time. The checks walk whole files, a JPEG byte by byte, and stdio
+// would cost a call (and a lock) for every byte.
+class Reader {
+ public:
+  explicit Reader(const char* fileName) : file_(std::fopen(fileName, "rb")) {
+    if (file_) {
+      std::setvbuf(file_.get(), nullptr, _IONBF, 0);  // the block is the buffer
+      block_.reset(new (std::nothrow) unsigned char[kBlockBytes]);
+    }
+  }
+
+  bool IsOpen() const { return block_ != nullptr; }
+
+  // The next byte; EOF at the end of the file.
+  int Byte() {
+    if (at_ == end_ && !Refill()) {
+      return EOF;
+    }
+    return block_[at_++];
+  }
+
+  // Passes over the bytes up to the next `value` and reads it: `value`, or EOF at the end.
+  int Through(unsigned char value) {
+    for (;;) {
+      const void* found = std::memchr(block_.get() + at_, value, end_ - at_);
+      if (found != nullptr) {
+        at_ = static_cast<size_t>(static_cast<const unsigned char*>(found) - block_.get()) + 1;
+        return value;
+      }
+      if (!Refill()) {
+        return EOF;
+      }
+    }
+  }
+
+  bool Read(unsigned char* bytes, size_t size) {
+    while (size > 0) {
+      if (at_ == end_ && !Refill()) {
+        return false;
+      }
+      const size_t take = std::min(size, end_ - at_);
+      std::memcpy(bytes, block_.get() + at_, take);
+      at_ += take;
+      bytes += take;
+      size -= take;
+    }
+    return true;
+  }
+
+  // Passes over `size` bytes; past the end of the file, nothing more is read.
+  void Skip(uint64_t size) {
+    if (size <= end_ - at_) {
+      at_ += size;
+      return;
+    }
+    size -= end_ - at_;
+    at_ = end_ = 0;
+    while (size > 0 && !ended_) {
+      const long step = static_cast<long>(std::min<uint64_t>(size, LONG_MAX));
+      ended_ = std::fseek(file_.get(), step, SEEK_CUR) != 0;
+      size -= static_cast<uint64_t>(step);
+    }
+  }
+
+ private:
+  static constexpr size_t kBlockBytes = size_t{256} << 10;
+
+  bool Refill() {
+    at_ = 0;
+    end_ = ended_ ? 0 : std::fread(block_.get(), 1, kBlockBytes, file_.get());
+    return end_ > 0;
+  }
+
+  File file_;
+  std::unique_ptr<unsigned char[]> block_;
+  size_t at_ = 0;   // the next byte in block_
+  size_t end_ = 0;  // the bytes in block_
+  bool ended_ = false;
+};
 
 // The bitmap the library would make, as its plugin reads it from the header alone. Only for
 // BMP and PNG: the JPEG plugin starts the decompressor even then, and for a file of several
@@ -77,17 +157,17 @@ bool LibraryBitmap(FREE_IMAGE_FORMAT format, const char* fileName, PictureDemand
 // BMP compressions.
 enum : uint32_t { kRle8 = 1, kRle4 = 2, kBitFields = 3, kAlphaBitFields = 6 };
 
-PictureDemand BmpDemand(std::FILE* file, const char* fileName) {
+PictureDemand BmpDemand(Reader& file, const char* fileName) {
   PictureDemand demand;
   unsigned bitmapBits = 0;
   // The file header, then the info header up to its compression (OS/2's 12-byte one has none).
   unsigned char head[34] = {};
-  if (!LibraryBitmap(FIF_BMP, fileName, demand, bitmapBits) || !ReadExactly(file, head, 18)) {
+  if (!LibraryBitmap(FIF_BMP, fileName, demand, bitmapBits) || !file.Read(head, 18)) {
     return {};
   }
   const uint32_t pixelsAt = LittleEndian(head + 10, 4);
   const bool os2 = LittleEndian(head + 14, 4) == 12;
-  if (!ReadExactly(file, head + 18, os2 ? 8 : 16)) {
+  if (!file.Read(head + 18, os2 ? 8 : 16)) {
     return {};
   }
   const unsigned fileBits = LittleEndian(head + (os2 ? 24 : 28), 2);
@@ -104,17 +184,14 @@ PictureDemand BmpDemand(std::FILE* file, const char* fileName) {
     demand.decodeBytes = Plus(demand.decodeBytes, Times(width, height));
   }
 
-  uint64_t pixelBytes = 0;
   if (compression == kRle8 || compression == kRle4) {
-    // The longest run is 255 pixels in 2 bytes. The codes that skip pixels or end the picture
-    // early could claim more, but no writer stores a picture as mostly skipped.
-    pixelBytes = CeilDiv(Times(Times(width, height), 2), 255);
+    // A row may end at its first code; the codes that skip rows or end the picture could
+    // claim more, but no writer stores a large picture as mostly skipped.
+    demand.leastFileBytes = Plus(pixelsAt, Times(height, 2));
   } else {
-    // Every row is stored; the last one may lack its padding.
-    pixelBytes =
-        Plus(Times(Pitch(width, fileBits), height - 1), CeilDiv(Times(width, fileBits), 8));
+    // The library reads a short 16- to 32-bit file as far as it goes; no real one lacks half.
+    demand.leastFileBytes = Plus(pixelsAt, Times(Pitch(width, fileBits), height) / 2);
   }
-  demand.leastFileBytes = Plus(pixelsAt, pixelBytes);
   demand.known = true;
   return demand;
 }
@@ -144,33 +221,67 @@ uint64_t PngRowBytes(uint64_t width, uint64_t height, unsigned bitsPerPixel, boo
 // Deflate's best: a match of 258 bytes coded in 2 bits (1-bit length and distance codes).
 constexpr uint64_t kDeflateMostBytesPerByte = 258 * 8 / 2;
 
-// The data of a PNG file's IHDR chunk: width, height, bit depth, colour type, compression,
-// filter, interlace. libpng passes over unknown ancillary chunks before it, and so does this.
-bool ReadPngHeader(std::FILE* file, unsigned char (&ihdr)[13]) {
+enum class PngChunks { kNoHeader, kWhole, kPastEnd };
+
+// Walks a PNG file's chunks as libpng reads them, to IEND: `ihdr` gets the data of the IHDR
+// chunk (width, height, bit depth, colour type, compression, filter, interlace); libpng passes
+// over unknown ancillary chunks before it, and so does this. kPastEnd as soon as a chunk's
+// length runs past the end of the file: libpng allocates it before it finds out.
+// `textAfterPixels` tells whether text or a time stamp follows the first image data.
+PngChunks ReadPngChunks(Reader& file, uint64_t fileBytes, unsigned char (&ihdr)[13],
+                        bool& textAfterPixels) {
+  static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   unsigned char bytes[8];
-  if (!ReadExactly(file, bytes, sizeof bytes)) {  // the signature
-    return false;
+  if (!file.Read(bytes, sizeof bytes) || std::memcmp(bytes, kSignature, sizeof bytes) != 0) {
+    return PngChunks::kNoHeader;
   }
-  for (;;) {
-    if (!ReadExactly(file, bytes, sizeof bytes)) {  // a chunk's length and type
-      return false;
+  bool header = false;
+  bool pixels = false;
+  for (uint64_t at = sizeof bytes;;) {
+    if (!file.Read(bytes, sizeof bytes)) {  // a chunk's length and type
+      // The file ends without IEND, between chunks: libpng refuses it there.
+      return header ? PngChunks::kWhole : PngChunks::kNoHeader;
     }
     const uint64_t length = BigEndian(bytes, 4);
-    if (BigEndian(bytes + 4, 4) == 0x49484452) {
-      return length == sizeof ihdr && ReadExactly(file, ihdr, sizeof ihdr);
+    const uint32_t type = BigEndian(bytes + 4, 4);
+    at += sizeof bytes + length + 4;  // its data and CRC
+    if (at > fileBytes) {
+      return PngChunks::kPastEnd;
     }
-    // Its data and CRC; libpng takes no chunk longer than 2^31 - 1.
-    if (length > 0x7FFFFFFF || std::fseek(file, static_cast<long>(length) + 4, SEEK_CUR) != 0) {
-      return false;
+    if (type == 0x49454E44) {  // IEND
+      return header ? PngChunks::kWhole : PngChunks::kNoHeader;
+    }
+    pixels = pixels || type == 0x49444154;  // IDAT
+    // tEXt, zTXt, iTXt, tIME
+    textAfterPixels = textAfterPixels || (pixels && (type == 0x74455874 || type == 0x7A545874 ||
+                                                     type == 0x69545874 || type == 0x74494D45));
+    if (!header && type == 0x49484452) {  // IHDR
+      if (length != sizeof ihdr || !file.Read(ihdr, sizeof ihdr)) {
+        return PngChunks::kNoHeader;
+      }
+      header = true;
+      file.Skip(4);
+    } else {
+      file.Skip(length + 4);
     }
   }
 }
 
-PictureDemand PngDemand(std::FILE* file, const char* fileName) {
+PictureDemand PngDemand(Reader& file, const char* fileName, uint64_t fileBytes) {
   PictureDemand demand;
   unsigned bitmapBits = 0;
   unsigned char ihdr[13];
-  if (!LibraryBitmap(FIF_PNG, fileName, demand, bitmapBits) || !ReadPngHeader(file, ihdr)) {
+  // The chunks first: asked for the size alone, libpng reads (and allocates) those before IDAT.
+  switch (ReadPngChunks(file, fileBytes, ihdr, demand.textAfterPixels)) {
+    case PngChunks::kNoHeader:
+      return {};
+    case PngChunks::kPastEnd:
+      demand.damaged = true;
+      return demand;
+    case PngChunks::kWhole:
+      break;
+  }
+  if (!LibraryBitmap(FIF_PNG, fileName, demand, bitmapBits)) {
     return {};
   }
   const unsigned bitDepth = ihdr[8];
@@ -216,7 +327,8 @@ enum : int {
 };
 
 bool IsFrameWeCannotDecode(int marker) {
-  // Lossless, hierarchical and the reserved frame type: the decoder refuses them unread.
+  // Lossless (0xC3, and 0xCB with arithmetic coding), hierarchical and the reserved frame
+  // type: the decoder refuses them unread.
   return marker == 0xC3 || (marker >= 0xC5 && marker <= 0xC8) || marker == 0xCB ||
          (marker >= 0xCD && marker <= 0xCF);
 }
@@ -238,14 +350,11 @@ bool MayHaveNoLength(int marker) {
 
 // The next marker as the decoder finds it: bytes before 0xFF are skipped, so are fill bytes
 // of 0xFF and a stuffed 0xFF 0x00. EOF at the end of the file.
-int NextMarker(std::FILE* file) {
+int NextMarker(Reader& file) {
   for (;;) {
-    int c = std::fgetc(file);
-    while (c != EOF && c != 0xFF) {
-      c = std::fgetc(file);
-    }
+    int c = file.Through(0xFF);
     while (c == 0xFF) {
-      c = std::fgetc(file);
+      c = file.Byte();
     }
     if (c != 0) {
       return c;
@@ -256,12 +365,12 @@ int NextMarker(std::FILE* file) {
 // Reads what follows `marker` as the decoder does: the length of its segment, its 2 bytes
 // included and read; 0 when the decoder reads on right behind the marker (or its length); -1
 // when it stops there.
-long SegmentLength(std::FILE* file, int marker) {
+long SegmentLength(Reader& file, int marker) {
   if (!HasSegment(marker)) {
     return 0;
   }
   unsigned char bytes[2];
-  if (!ReadExactly(file, bytes, 2)) {
+  if (!file.Read(bytes, 2)) {
     return -1;
   }
   const long length = static_cast<long>(BigEndian(bytes, 2));
@@ -284,8 +393,8 @@ struct JpegFrame {
 
 // Reads the frame header and the first scan's header as the decoder does before it starts.
 // False for anything the decoder refuses before allocating the picture.
-bool ReadJpegFrame(std::FILE* file, JpegFrame& frame) {
-  if (std::fgetc(file) != 0xFF || std::fgetc(file) != kSoi) {
+bool ReadJpegFrame(Reader& file, JpegFrame& frame) {
+  if (file.Byte() != 0xFF || file.Byte() != kSoi) {
     return false;
   }
   bool framed = false;
@@ -305,7 +414,7 @@ bool ReadJpegFrame(std::FILE* file, JpegFrame& frame) {
     if (marker == kSof0 || marker == kSof1 || marker == kSof2 || marker == kSof9 ||
         marker == kSof10) {
       // Precision, height, width, components; then id, sampling and table of each.
-      if (framed || length < 8 || !ReadExactly(file, bytes + 2, 6)) {
+      if (framed || length < 8 || !file.Read(bytes + 2, 6)) {
         return false;
       }
       frame.height = BigEndian(bytes + 3, 2);
@@ -313,7 +422,7 @@ bool ReadJpegFrame(std::FILE* file, JpegFrame& frame) {
       frame.components = bytes[7];
       if (bytes[2] != 8 || frame.width == 0 || frame.height == 0 || frame.components == 0 ||
           frame.components > 10 || length < 8 + 3 * static_cast<long>(frame.components) ||
-          !ReadExactly(file, bytes + 8, 3 * frame.components)) {
+          !file.Read(bytes + 8, 3 * frame.components)) {
         return false;
       }
       for (unsigned i = 0; i < frame.components; ++i) {
@@ -326,30 +435,31 @@ bool ReadJpegFrame(std::FILE* file, JpegFrame& frame) {
       frame.progressive = marker == kSof2 || marker == kSof10;
       frame.arithmetic = marker == kSof9 || marker == kSof10;
       framed = true;
-      std::fseek(file, length - 8 - 3 * static_cast<long>(frame.components), SEEK_CUR);
+      file.Skip(static_cast<uint64_t>(length) - 8 - 3 * frame.components);
     } else if (marker == kSos) {
-      if (!framed || !ReadExactly(file, bytes + 2, 1)) {
+      if (!framed || !file.Read(bytes + 2, 1)) {
         return false;
       }
       frame.oneScan = !frame.progressive && bytes[2] >= frame.components;
       return true;
     } else {
-      std::fseek(file, length - 2, SEEK_CUR);
+      file.Skip(static_cast<uint64_t>(length) - 2);
     }
   }
 }
 
 // Fewest 8 x 8 blocks per byte. Huffman coding spends at least 1 bit on every block: its DC
 // difference (a progressive file's first DC scan; a sequential one also spends 1 on the end of
-// block). The arithmetic coder keeps its interval between 0x8000 and 0xFFFF, takes at least 1
-// from it on each decision and emits a bit whenever it falls below 0x8000: at least a 32768th
-// of a bit a decision, and every block needs one.
+// block). The arithmetic coder adapts until a picture of one colour costs it a thousandth of a
+// bit a block, but real ones take far more: a photo 13 bits a block or more, a white page of
+// 8000 x 6000 with a few lines of text 0.09 (4:4:4, quality 75). 1/128 of a bit leaves a
+// margin of ten; only a nearly blank picture goes below it, refused above kCheapDecodeBytes.
 constexpr uint64_t kHuffmanMostBlocksPerByte = 8;
-constexpr uint64_t kArithmeticMostBlocksPerByte = 8 * 32768;
+constexpr uint64_t kArithmeticMostBlocksPerByte = 8 * 128;
 
 // The scans from the one just begun to the end of the file, marker segments skipped whole so
 // that their contents are never taken for markers.
-uint64_t CountScans(std::FILE* file) {
+uint64_t CountScans(Reader& file) {
   uint64_t scans = 1;
   for (;;) {
     const int marker = NextMarker(file);
@@ -364,11 +474,11 @@ uint64_t CountScans(std::FILE* file) {
       continue;
     }
     scans += marker == kSos ? 1 : 0;
-    std::fseek(file, length - 2, SEEK_CUR);
+    file.Skip(static_cast<uint64_t>(length) - 2);
   }
 }
 
-PictureDemand JpegDemand(std::FILE* file) {
+PictureDemand JpegDemand(Reader& file) {
   JpegFrame frame;
   if (!ReadJpegFrame(file, frame)) {
     return {};
@@ -394,6 +504,10 @@ PictureDemand JpegDemand(std::FILE* file) {
   PictureDemand demand;
   demand.width = frame.width;
   demand.height = frame.height;
+  demand.mostAcross = mostAcross;
+  demand.mostDown = mostDown;
+  demand.leastAcross = *std::min_element(frame.across, frame.across + frame.components);
+  demand.leastDown = *std::min_element(frame.down, frame.down + frame.components);
   // Grey gives 8 bits a pixel, colour 24 (CMYK is converted); other counts a byte a component.
   const unsigned bits = frame.components == 4 ? 24 : 8 * frame.components;
   demand.decodeBytes = Times(Pitch(frame.width, bits), frame.height);
@@ -411,34 +525,46 @@ PictureDemand JpegDemand(std::FILE* file) {
 }  // namespace
 
 PictureDemand DemandOf(FREE_IMAGE_FORMAT format, const char* fileName) {
-  File file(std::fopen(fileName, "rb"));
-  if (!file) {
-    return {};
-  }
-  switch (format) {
-    case FIF_JPEG:
-      return JpegDemand(file.get());
-    case FIF_BMP:
-      return BmpDemand(file.get(), fileName);
-    case FIF_PNG:
-      return PngDemand(file.get(), fileName);
-    default:
-      return {};
-  }
-}
-
-PictureVerdict JudgePicture(FREE_IMAGE_FORMAT format, const char* fileName, unsigned& width,
-                            unsigned& height) {
-  const PictureDemand demand = DemandOf(format, fileName);
-  width = demand.width;
-  height = demand.height;
   std::error_code error;
   const uintmax_t fileBytes = std::filesystem::file_size(fileName, error);
-  if (!demand.known || error) {
+  Reader file(fileName);
+  if (error || !file.IsOpen()) {
+    return {};
+  }
+  PictureDemand demand;
+  switch (format) {
+    case FIF_JPEG:
+      demand = JpegDemand(file);
+      break;
+    case FIF_BMP:
+      demand = BmpDemand(file, fileName);
+      break;
+    case FIF_PNG:
+      demand = PngDemand(file, fileName, fileBytes);
+      break;
+    default:
+      break;
+  }
+  demand.fileBytes = fileBytes;
+  return demand;
+}
+
+PictureVerdict JudgeDemand(const PictureDemand& demand, uint64_t memoryBytes) {
+  if (demand.damaged) {
+    return PictureVerdict::kUnreadable;
+  }
+  if (!demand.known) {
     return PictureVerdict::kFits;
   }
-  if (demand.leastFileBytes > fileBytes || demand.decodeBytes > platform::MemoryForPictures()) {
+  const bool farTooShort =
+      demand.decodeBytes > kCheapDecodeBytes && demand.leastFileBytes > demand.fileBytes;
+  if (farTooShort || demand.decodeBytes > memoryBytes) {
     return PictureVerdict::kTooLarge;
   }
-  return demand.scans > kMostJpegScans ? PictureVerdict::kTooManyScans : PictureVerdict::kFits;
+  return demand.scans > kMostJpegScans ? PictureVerdict::kUnreadable : PictureVerdict::kFits;
+}
+
+PictureVerdict JudgePicture(FREE_IMAGE_FORMAT format, const char* fileName, PictureDemand& demand) {
+  demand = DemandOf(format, fileName);
+  return JudgeDemand(demand, platform::MemoryForPictures());
 }

@@ -62,8 +62,7 @@ inline void LoadPictureBytes(FREE_IMAGE_FORMAT format, const uint8_t* data, size
   static InputFile file;
 
   const PictureDemand demand = DemandOf(format, file.Hold(data, size));
-  if (demand.known && (demand.leastFileBytes > size || demand.decodeBytes > kMostDecodeBytes ||
-                       demand.scans > kMostJpegScans)) {
+  if (JudgeDemand(demand, kMostDecodeBytes) != PictureVerdict::kFits) {
     return;
   }
   // The library reads from the bytes themselves, which it is promised not to change.

@@ -111,6 +111,15 @@ const OversizedCase kOversized[] = {
     {"rle-past-memory.bmp",
      [] { return Bmp(16384, 16384, 8, 1, kGreys, std::string(2105480, '\xFF') + '\0'); }, 16384,
      16384, 200 << 20},
+    // Just above kCheapDecodeBytes (67 MB of 24 bits) with none of its pixels: far too short.
+    {"67mb-far-too-short.bmp", [] { return Bmp(4736, 4736, 24, 0, "", std::string(64, '\0')); },
+     4736, 4736},
+    // 67 MB of RLE in 17 KB: every row ends at once, with an end-of-line code.
+    {"rows-end-early.bmp",
+     [] {
+       return Bmp(8192, 8200, 8, 1, kGreys, std::string(2 * 8200, '\0') + std::string("\0\1", 2));
+     },
+     0, 0},
     {"normal-progressive.jpg", [] { return Written(Kind::kRgb24, "a.jpg", JPEG_PROGRESSIVE | 90); },
      0, 0, 200 << 20},
     {"normal-rle.bmp", [] { return Written(Kind::kGrey8, "a.bmp", BMP_SAVE_RLE); }, 0, 0},
@@ -161,24 +170,24 @@ std::string PaddedJpeg(char sof, uint32_t width, uint32_t height, size_t size) {
   return Jpeg(sof, width, height, kGrey, 1, std::string(size - bare.size(), '\x55'));
 }
 
-// The widest picture of its kind a file of its size can hold: a byte holds at most 8 Huffman
-// blocks, 2^18 arithmetic ones, 1032 bytes of PNG rows, 127.5 pixels of BMP runs.
+// The widest picture of its kind (the tallest for RLE) a file of its size can hold: a byte holds
+// at most 8 Huffman blocks, 1024 arithmetic ones, 1032 bytes of PNG rows; a BMP holds at least
+// half of its rows, an RLE one 2 bytes a row.
 const struct {
   const char* name;
-  std::string (*make)(uint32_t width);
+  std::string (*make)(uint32_t size);
   uint32_t widest;
 } kEdges[] = {
-    // 200 bytes: a row of 1600 blocks. 64 bytes: 4096 x 4096 blocks.
+    // 200 bytes: a row of 1600 blocks, or 128 rows of them.
     {"huffman.jpg", [](uint32_t w) { return PaddedJpeg('\xC2', w, 8, 200); }, 12800},
-    {"arithmetic.jpg", [](uint32_t w) { return PaddedJpeg('\xCA', w, 32768, 64); }, 32768},
+    {"arithmetic.jpg", [](uint32_t w) { return PaddedJpeg('\xCA', w, 1024, 200); }, 12800},
     // 100 bytes. A row is a filter byte and its pixels; Adam7 spreads it over four passes.
     {"rows.png", [](uint32_t w) { return Png(w, 1, '\0', false, kFiller); }, 1032 * 100 - 1},
     {"adam7.png", [](uint32_t w) { return Png(w, 1, '\0', true, kFiller); }, 1032 * 100 - 4},
-    // One run of 255 pixels, then the end of the picture: at most 510 pixels.
-    {"rle.bmp", [](uint32_t w) { return Bmp(w, 1, 8, 1, kGreys, std::string("\xFF\7\0\1", 4)); },
-     510},
-    // 10 rows padded to 4 bytes, but the last one's padding may be missing: 9 x 32 + 30 bytes.
-    {"rows.bmp", [](uint32_t w) { return Bmp(w, 10, 24, 0, "", std::string(318, 'x')); }, 10},
+    // 20 bytes: 10 rows of any width.
+    {"rle.bmp", [](uint32_t h) { return Bmp(4000, h, 8, 1, kGreys, std::string(20, '\0')); }, 10},
+    // 318 bytes: 5 rows of 60 bytes (20 pixels), not of 64.
+    {"rows.bmp", [](uint32_t w) { return Bmp(w, 10, 24, 0, "", std::string(318, 'x')); }, 20},
 };
 
 TEST(PictureDemandTest, FilesHoldTheWidestPictureAndNoWider) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cutter/picture_files.h"
+#include "cutter/piece_cut.h"
 #include "cutter/piece_writers.h"
 #include "platform/platform.h"
 #include "util/messages.h"
@@ -54,34 +55,44 @@ class TileNames {
 }  // namespace
 
 int CutGrid(const char* fileName, int32_t rows, int32_t cols, int32_t saveFlags) {
-  Picture picture = LoadPicture(fileName);
-  if (rows <= 0 || cols <= 0) {
-    return 0;
-  }
-  int64_t tileWidth = FreeImage_GetWidth(picture.get()) / static_cast<unsigned>(cols);
-  int64_t tileHeight = FreeImage_GetHeight(picture.get()) / static_cast<unsigned>(rows);
-
-  // The load accepted the name, so its extension is one of ours, in the case it was typed.
+  // The load accepts the name only with one of our extensions, in the case it was typed; no tile
+  // is named before that.
   const char* extension = PathExtension(fileName);
   std::unique_ptr<char[]> base(StrDup(fileName));
   base[std::strlen(fileName) - std::strlen(extension)] = '\0';
-  // Tiles go row by row, each row from the left: tile i is in row i / cols, column i % cols.
-  PieceWriters writers(int64_t{rows} * cols, platform::kMostPendingFiles);
-  TileNames names(base.get(), extension, rows, cols, writers.Workers());
+  const int64_t tiles = rows > 0 && cols > 0 ? int64_t{rows} * cols : 0;
+  TileNames names(base.get(), extension, rows, cols,
+                  PieceWriters::WorkersFor(tiles, platform::kMostPendingFiles));
 
-  if (tileWidth == 0 || tileHeight == 0) {
+  // Tiles go row by row, each row from the left: tile i is in row i / cols, column i % cols.
+  int64_t tileWidth = 0;
+  int64_t tileHeight = 0;
+  PieceCut cut(
+      saveFlags, platform::kMostPendingFiles,
+      [&](FIBITMAP* picture) {
+        tileWidth = tiles > 0 ? FreeImage_GetWidth(picture) / static_cast<unsigned>(cols) : 0;
+        tileHeight = tiles > 0 ? FreeImage_GetHeight(picture) / static_cast<unsigned>(rows) : 0;
+        return tileWidth > 0 && tileHeight > 0 ? tiles : 0;
+      },
+      [&](int64_t index) {
+        const int64_t r = index / cols;
+        const int64_t c = index % cols;
+        return PieceRectangle{c * tileWidth, r * tileHeight, (c + 1) * tileWidth,
+                              (r + 1) * tileHeight};
+      },
+      [&](unsigned worker, int64_t index) {
+        return names.For(worker, index / cols + 1, index % cols + 1);
+      });
+  Picture picture = cut.Load(fileName);
+  if (tiles == 0) {
+    return 0;
+  }
+  if (FreeImage_GetWidth(picture.get()) < static_cast<unsigned>(cols) ||
+      FreeImage_GetHeight(picture.get()) < static_cast<unsigned>(rows)) {
     // Every tile would be empty; trying them one by one could take millions of steps.
     FatalMessageF("Couldn't save file: %s", names.For(0, 1, 1));
   }
-  // The load accepted the extension, so no tile's name can end the process from a worker.
-  const int64_t failed =
-      writers.Run([&](unsigned worker, int64_t index, const BeforeMove& beforeMove) {
-        const int64_t r = index / cols + 1;
-        const int64_t c = index % cols + 1;
-        Picture tile = PieceOf(picture.get(), (c - 1) * tileWidth, (r - 1) * tileHeight,
-                               c * tileWidth, r * tileHeight);
-        return SavePicture(tile.get(), names.For(worker, r, c), saveFlags, beforeMove);
-      });
+  const int64_t failed = cut.Write(picture.get());
   if (failed >= 0) {
     FatalMessageF("Couldn't save file: %s", names.For(0, failed / cols + 1, failed % cols + 1));
   }

@@ -1,8 +1,10 @@
 #include "cutter/picture_files.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "cutter/exif_rewrite.h"
 #include "cutter/picture_limits.h"
@@ -23,6 +25,74 @@ constexpr struct {
     {".png", FIF_PNG},
 };
 
+// The JPEG writer's quality: a number in the low 7 bits, or one of its named qualities.
+constexpr int32_t kQualityBits = 0xFFF;
+
+int JpegQuality(int32_t flags) {
+  constexpr struct {
+    int32_t flag;
+    int quality;
+  } kNamed[] = {{JPEG_QUALITYBAD, 10},
+                {JPEG_QUALITYAVERAGE, 25},
+                {JPEG_QUALITYNORMAL, 50},
+                {JPEG_QUALITYGOOD, 75},
+                {JPEG_QUALITYSUPERB, 100}};
+  for (const auto& named : kNamed) {
+    if ((flags & named.flag) != 0) {
+      return named.quality;
+    }
+  }
+  return (flags & 0x7F) != 0 ? (flags & 0x7F) : 75;
+}
+
+// The colour samplings the JPEG writer offers: pixels across and down per colour sample. Of two
+// that lose as much, the first is taken.
+constexpr struct {
+  int32_t flag;
+  unsigned across, down;
+} kSamplings[] = {{JPEG_SUBSAMPLING_444, 1, 1},
+                  {JPEG_SUBSAMPLING_422, 2, 1},
+                  {JPEG_SUBSAMPLING_420, 2, 2},
+                  {JPEG_SUBSAMPLING_411, 4, 1}};
+
+// libpng refuses to write a text whose keyword holds no printable Latin-1 character (an empty
+// one, or one of blanks and control characters only), and with it the whole picture. It mends
+// any other keyword itself.
+bool PngRefusesKeyword(const char* key) {
+  for (const unsigned char* c = reinterpret_cast<const unsigned char*>(key); *c != '\0'; ++c) {
+    if ((*c > 32 && *c < 127) || *c > 160) {
+      return false;
+    }
+  }
+  return true;
+}
+
+void DropKeywordsPngRefuses(FIBITMAP* picture) {
+  for (;;) {
+    FITAG* tag = nullptr;
+    FIMETADATA* search = FreeImage_FindFirstMetadata(FIMD_COMMENTS, picture, &tag);
+    while (search != nullptr && !PngRefusesKeyword(FreeImage_GetTagKey(tag))) {
+      if (!FreeImage_FindNextMetadata(search, &tag)) {
+        FreeImage_FindCloseMetadata(search);
+        search = nullptr;
+      }
+    }
+    if (search == nullptr) {
+      return;
+    }
+    FreeImage_FindCloseMetadata(search);
+    // The key is the tag's own, and goes with it: the library needs it after that.
+    const char* key = FreeImage_GetTagKey(tag);
+    const size_t size = std::strlen(key) + 1;
+    std::unique_ptr<char[]> copy(new (std::nothrow) char[size]);
+    if (!copy) {
+      return;  // the writer will refuse the picture, which is then reported
+    }
+    std::memcpy(copy.get(), key, size);
+    FreeImage_SetMetadata(FIMD_COMMENTS, picture, copy.get(), nullptr);
+  }
+}
+
 unsigned DLL_CALLCONV ReadStream(void* buffer, unsigned size, unsigned count, fi_handle handle) {
   return static_cast<unsigned>(std::fread(buffer, size, count, static_cast<std::FILE*>(handle)));
 }
@@ -37,6 +107,65 @@ int DLL_CALLCONV SeekStream(fi_handle handle, long offset, int origin) {
 
 long DLL_CALLCONV TellStream(fi_handle handle) {
   return std::ftell(static_cast<std::FILE*>(handle));
+}
+
+// An encoder's output kept in memory. The writers only append, but may seek back to mend a
+// header.
+struct MemoryStream {
+  std::vector<unsigned char>& bytes;
+  size_t at = 0;
+  bool outOfMemory = false;
+};
+
+unsigned DLL_CALLCONV WriteMemory(void* buffer, unsigned size, unsigned count, fi_handle handle) {
+  auto& stream = *static_cast<MemoryStream*>(handle);
+  const size_t length = size_t{size} * count;
+  const auto* from = static_cast<const unsigned char*>(buffer);
+  try {
+    if (stream.at == stream.bytes.size()) {
+      stream.bytes.insert(stream.bytes.end(), from, from + length);
+    } else {
+      stream.bytes.resize(std::max(stream.bytes.size(), stream.at + length));
+      std::memcpy(stream.bytes.data() + stream.at, from, length);
+    }
+  } catch (const std::bad_alloc&) {
+    stream.outOfMemory = true;
+    return 0;
+  }
+  stream.at += length;
+  return count;
+}
+
+unsigned DLL_CALLCONV ReadMemory(void* /*buffer*/, unsigned /*size*/, unsigned /*count*/,
+                                 fi_handle /*handle*/) {
+  return 0;  // the writers never read back
+}
+
+int DLL_CALLCONV SeekMemory(fi_handle handle, long offset, int origin) {
+  auto& stream = *static_cast<MemoryStream*>(handle);
+  const long base = origin == SEEK_CUR   ? static_cast<long>(stream.at)
+                    : origin == SEEK_END ? static_cast<long>(stream.bytes.size())
+                                         : 0;
+  if (offset < -base) {
+    return -1;
+  }
+  stream.at = static_cast<size_t>(base + offset);
+  return 0;
+}
+
+long DLL_CALLCONV TellMemory(fi_handle handle) {
+  return static_cast<long>(static_cast<MemoryStream*>(handle)->at);
+}
+
+// Set when the library, on this thread, complains about a colour profile: libpng names the
+// profile (or its chunk) in every such complaint, and then refuses to write the picture.
+thread_local bool tProfileRefused = false;
+
+void DLL_CALLCONV NoteLibraryMessage(FREE_IMAGE_FORMAT /*format*/, const char* message) {
+  if (message != nullptr &&
+      (std::strstr(message, "profile") != nullptr || std::strstr(message, "iCCP") != nullptr)) {
+    tProfileRefused = true;
+  }
 }
 
 // Whether the format's writer takes a standard bitmap of this depth. The JPEG writer says yes
@@ -146,27 +275,48 @@ void MakeUnusedAlphaOpaque(FIBITMAP* picture) {
   }
 }
 
-// One attempt at the file: it holds the whole picture afterwards, or is as it was before.
-bool WriteWholeFile(FREE_IMAGE_FORMAT format, FIBITMAP* picture, const char* fileName,
-                    int32_t saveFlags, const std::function<void()>& beforeMove) {
-  platform::ReplacementFile file;
-  if (!file.Open(fileName)) {
-    return false;
+// A picture larger than this is encoded straight into its temporary file, not into memory.
+constexpr size_t kMostBytesInMemory = size_t{64} << 20;
+
+enum class Attempt { kWritten, kRefused, kFailed };  // kRefused: by the library itself
+
+// One attempt at encoding `picture`: into `out`'s memory, or into its temporary file, which is
+// either whole afterwards or gone.
+Attempt EncodeOnce(FREE_IMAGE_FORMAT format, FIBITMAP* picture, const char* fileName,
+                   int32_t saveFlags, std::vector<unsigned char>& bytes,
+                   std::unique_ptr<platform::ReplacementFile>& file) {
+  const size_t pixelBytes = size_t{FreeImage_GetLine(picture)} * FreeImage_GetHeight(picture);
+  FatalOnCrash crash("Couldn't save file: %s", fileName);
+  tProfileRefused = false;
+  if (pixelBytes <= kMostBytesInMemory) {
+    bytes.clear();
+    MemoryStream stream{bytes};
+    FreeImageIO io = {ReadMemory, WriteMemory, SeekMemory, TellMemory};
+    if (FreeImage_SaveToHandle(format, picture, &io, &stream, saveFlags)) {
+      return Attempt::kWritten;
+    }
+    return stream.outOfMemory ? Attempt::kFailed : Attempt::kRefused;
+  }
+  file.reset(new (std::nothrow) platform::ReplacementFile);
+  if (!file || !file->Open(fileName)) {
+    file.reset();
+    return Attempt::kFailed;
   }
   FreeImageIO io = {ReadStream, WriteStream, SeekStream, TellStream};
-  {
-    FatalOnCrash crash("Couldn't save file: %s", fileName);
-    if (!FreeImage_SaveToHandle(format, picture, &io, file.Stream(), saveFlags)) {
-      return false;  // the temporary file goes with `file`
-    }
+  if (FreeImage_SaveToHandle(format, picture, &io, file->Stream(), saveFlags)) {
+    return Attempt::kWritten;
   }
-  if (beforeMove) {
-    beforeMove();
-  }
-  return file.Commit();
+  const bool fileFailed = std::ferror(file->Stream()) != 0;
+  file.reset();  // the temporary file goes
+  return fileFailed ? Attempt::kFailed : Attempt::kRefused;
 }
 
 }  // namespace
+
+PictureLibrary::PictureLibrary() {
+  FreeImage_Initialise(FALSE);
+  FreeImage_SetOutputMessage(NoteLibraryMessage);
+}
 
 FREE_IMAGE_FORMAT FormatForName(const char* fileName) {
   if (std::strlen(fileName) <= 3) {
@@ -180,25 +330,70 @@ FREE_IMAGE_FORMAT FormatForName(const char* fileName) {
   return FIF_UNKNOWN;
 }
 
-Picture LoadPicture(const char* fileName) {
+int32_t JpegPieceFlags(int32_t saveFlags, const PictureSource& source) {
+  if ((saveFlags & ~kQualityBits) != 0) {
+    return saveFlags;
+  }
+  int32_t sampling = 0;
+  if (source.format == FIF_JPEG) {
+    // The coarsest sampling the writer offers that is no coarser than the source's colour.
+    unsigned most = 0;
+    for (const auto& offered : kSamplings) {
+      if (offered.across * source.leastAcross <= source.mostAcross &&
+          offered.down * source.leastDown <= source.mostDown &&
+          offered.across * offered.down > most) {
+        most = offered.across * offered.down;
+        sampling = offered.flag;
+      }
+    }
+  } else if (JpegQuality(saveFlags) >= 90) {
+    sampling = JPEG_SUBSAMPLING_444;
+  }
+  return saveFlags | sampling | JPEG_OPTIMIZE;
+}
+
+Picture LoadPicture(const char* fileName, PictureSource* source, LoadWatcher* watcher) {
   FREE_IMAGE_FORMAT format = FormatForName(fileName);
+  auto refuse = [watcher] {
+    if (watcher != nullptr) {
+      watcher->LoadFailed();
+    }
+  };
   if (format == FIF_UNKNOWN) {
+    refuse();
     FatalMessageF("Input file: %s - must end in .jpg or .jpeg", fileName);
   }
   // The library's readers are old code that hostile files have crashed before.
   FatalOnCrash crash("Couldn't open input file: %s", fileName);
-  unsigned width = 0;
-  unsigned height = 0;
-  switch (JudgePicture(format, fileName, width, height)) {
+  PictureDemand demand;
+  switch (JudgePicture(format, fileName, demand)) {
     case PictureVerdict::kTooLarge:
-      FatalMessageF("Input file: %s - picture too large (%u x %u)", fileName, width, height);
-    case PictureVerdict::kTooManyScans:
+      refuse();
+      FatalMessageF("Input file: %s - picture too large (%u x %u)", fileName, demand.width,
+                    demand.height);
+    case PictureVerdict::kUnreadable:
+      refuse();
       FatalMessageF("Couldn't open input file: %s", fileName);
     case PictureVerdict::kFits:
       break;
   }
-  Picture picture(FreeImage_Load(format, fileName, 0));
+  if (source != nullptr) {
+    *source = {format, demand.mostAcross, demand.mostDown, demand.leastAcross, demand.leastDown};
+  }
+  // A PNG's rows may be used as they come only when no metadata follows them.
+  const bool watched =
+      watcher != nullptr && (format != FIF_PNG || (demand.known && !demand.textAfterPixels));
+  const FILoadWatcher told = {
+      watcher,
+      [](void* data, FIBITMAP* picture, unsigned rows) {
+        static_cast<LoadWatcher*>(data)->RowsLoaded(picture, rows);
+      },
+      [](void* data, FIBITMAP* /*picture*/) { static_cast<LoadWatcher*>(data)->LoadFailed(); }};
+  FreeImage_SetLoadWatcher(watched ? &told : nullptr);
+  Picture picture(FreeImage_Load(format, fileName, format == FIF_JPEG ? JPEG_ACCURATE : 0));
+  FreeImage_SetLoadWatcher(nullptr);
   if (!picture) {
+    refuse();
     FatalMessageF("Couldn't open input file: %s", fileName);
   }
   if (format == FIF_BMP) {
@@ -207,8 +402,27 @@ Picture LoadPicture(const char* fileName) {
   return picture;
 }
 
-bool SavePicture(FIBITMAP* picture, const char* fileName, int32_t saveFlags,
-                 const std::function<void()>& beforeMove) {
+size_t EncodedPicture::HeldBytes() const {
+  return file_ ? SIZE_MAX : bytes_.size();
+}
+
+bool EncodedPicture::MoveIntoPlace() {
+  bool moved = false;
+  if (file_) {
+    moved = file_->Commit();
+  } else if (name_) {
+    platform::ReplacementFile file;
+    moved = file.Open(name_.get()) &&
+            std::fwrite(bytes_.data(), 1, bytes_.size(), file.Stream()) == bytes_.size() &&
+            file.Commit();
+  }
+  *this = EncodedPicture();
+  return moved;
+}
+
+bool EncodePicture(FIBITMAP* picture, const char* fileName, int32_t saveFlags,
+                   const PictureSource& source, EncodedPicture& out) {
+  out = EncodedPicture();
   FREE_IMAGE_FORMAT format = FormatForName(fileName);
   if (format == FIF_UNKNOWN) {
     FatalMessageF("Save: file (%s) - must end in .jpg, .jpeg or .bmp", fileName);
@@ -223,21 +437,39 @@ bool SavePicture(FIBITMAP* picture, const char* fileName, int32_t saveFlags,
   }
   if (format == FIF_JPEG) {
     PrepareExifForPiece(storable);
+    saveFlags = JpegPieceFlags(saveFlags, source);
+  } else if (format == FIF_PNG) {
+    DropKeywordsPngRefuses(storable);
   }
-  if (WriteWholeFile(format, storable, fileName, saveFlags, beforeMove)) {
-    return true;
+  const size_t nameSize = std::strlen(fileName) + 1;
+  out.name_.reset(new (std::nothrow) char[nameSize]);
+  if (!out.name_) {
+    return false;
   }
+  std::memcpy(out.name_.get(), fileName, nameSize);
+
+  Attempt attempt = EncodeOnce(format, storable, fileName, saveFlags, out.bytes_, out.file_);
   // PNG's writer refuses a colour profile it finds malformed, as some cameras and editors write
   // them; the pixels matter more than the profile, so the piece goes without it.
   FIICCPROFILE* profile = FreeImage_GetICCProfile(storable);
-  if (format != FIF_PNG || profile == nullptr || profile->size == 0) {
+  if (attempt == Attempt::kRefused && tProfileRefused && format == FIF_PNG && profile != nullptr &&
+      profile->size != 0) {
+    const DWORD size = profile->size;
+    profile->size = 0;  // hidden from the writer for this one try, not taken from the picture
+    attempt = EncodeOnce(format, storable, fileName, saveFlags, out.bytes_, out.file_);
+    profile->size = size;
+  }
+  if (attempt != Attempt::kWritten) {
+    out = EncodedPicture();
     return false;
   }
-  DWORD size = profile->size;
-  profile->size = 0;  // hidden from the writer for this one try, not taken from the picture
-  bool written = WriteWholeFile(format, storable, fileName, saveFlags, beforeMove);
-  profile->size = size;
-  return written;
+  return true;
+}
+
+bool SavePicture(FIBITMAP* picture, const char* fileName, int32_t saveFlags,
+                 const PictureSource& source) {
+  EncodedPicture encoded;
+  return EncodePicture(picture, fileName, saveFlags, source, encoded) && encoded.MoveIntoPlace();
 }
 
 Picture CopyRectangle(FIBITMAP* picture, int64_t left, int64_t top, int64_t right, int64_t bottom) {

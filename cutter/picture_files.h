@@ -5,9 +5,12 @@
 
 #include <FreeImage.h>
 
+#include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <memory>
+#include <vector>
+
+#include "platform/platform.h"
 
 struct PictureRelease {
   void operator()(FIBITMAP* picture) const { FreeImage_Unload(picture); }
@@ -19,7 +22,7 @@ using Picture = std::unique_ptr<FIBITMAP, PictureRelease>;
 // while one of these lives. A program makes one at start-up and keeps it until it ends.
 class PictureLibrary {
  public:
-  PictureLibrary() { FreeImage_Initialise(FALSE); }
+  PictureLibrary();
   ~PictureLibrary() { FreeImage_DeInitialise(); }
   PictureLibrary(const PictureLibrary&) = delete;
   PictureLibrary& operator=(const PictureLibrary&) = delete;
@@ -29,23 +32,88 @@ class PictureLibrary {
 // select one.
 FREE_IMAGE_FORMAT FormatForName(const char* fileName);
 
-// Loads a picture. Never returns without one: a name without an accepted extension or a file the
-// library cannot read ends the process with its message.
-Picture LoadPicture(const char* fileName);
+// What a loaded picture was, as far as its JPEG pieces keep it.
+struct PictureSource {
+  FREE_IMAGE_FORMAT format = FIF_UNKNOWN;
+  // A JPEG's sampling factors: the largest of its components across and down, and the smallest.
+  // Colour sampled at half the brightness's rate across (4:2:2) is 2 and 1 across, 1 and 1 down.
+  unsigned mostAcross = 1, mostDown = 1, leastAcross = 1, leastDown = 1;
+};
 
-// Saves `picture` under `fileName` in the format of the name's extension, with `saveFlags`
-// handed to the library unchanged (for JPEG, the quality). A name without an accepted extension
-// ends the process with its message before anything touches the file system.
+// The flags a JPEG piece of a picture from `source` is written with. Flags that carry any of the
+// writer's own bits (sampling, progressive, optimisation, baseline: anything above the quality)
+// are the user's and go as they are. A bare quality gets optimised Huffman tables and a colour
+// sampling: a JPEG source's own (4:4:4, 4:2:2, 4:2:0 or 4:1:1; for any other, the nearest one
+// the writer offers that keeps at least as much colour: 4:4:0 becomes 4:4:4), 4:4:4 for any
+// other source at quality 90 or more, else the writer's default. So 100 for a 4:2:2 photo
+// gives JPEG_SUBSAMPLING_422 | JPEG_OPTIMIZE | 100.
+int32_t JpegPieceFlags(int32_t saveFlags, const PictureSource& source);
+
+// Told about a picture while it loads. JPEG and PNG pictures (not interlaced) are read from the
+// top down, so their pieces can be made from the rows already read; other pictures are told of
+// nothing until they are whole.
+class LoadWatcher {
+ public:
+  // `picture`'s size, resolution, colour profile and metadata are final, and so are its first
+  // `rows` rows from the top: 0 at the first call, then growing to its height.
+  virtual void RowsLoaded(FIBITMAP* picture, unsigned rows) = 0;
+  // The load failed after RowsLoaded; returns once nothing uses the picture any more, which is
+  // released next. Also told before any other refusal ends the process.
+  virtual void LoadFailed() = 0;
+
+ protected:
+  ~LoadWatcher() = default;
+};
+
+// Loads a picture (JPEG with the library's accurate decoding: the slow integer transform and
+// smoothed colour planes). Never returns without one: a name without an accepted extension, a
+// picture too large to decode or a file the library cannot read ends the process with its
+// message, once `watcher` (when given) has been told. `source`, when given, learns what the
+// picture was.
+Picture LoadPicture(const char* fileName, PictureSource* source = nullptr,
+                    LoadWatcher* watcher = nullptr);
+
+// A picture encoded for its file but not yet under its name: its bytes in memory, or, for a
+// large picture, its temporary file. Putting it in place is a step of its own, so that pieces
+// encoded in any order can appear in the command's order.
+class EncodedPicture {
+ public:
+  EncodedPicture() = default;
+  EncodedPicture(EncodedPicture&&) = default;
+  EncodedPicture& operator=(EncodedPicture&&) = default;
+
+  // Memory held until it is in place; SIZE_MAX for a picture waiting in its temporary file.
+  size_t HeldBytes() const;
+  // Puts it under its name: true when the file now holds it. Any existing file of that name
+  // stays exactly as it was otherwise. Nothing is held afterwards.
+  bool MoveIntoPlace();
+
+ private:
+  friend bool EncodePicture(FIBITMAP* picture, const char* fileName, int32_t saveFlags,
+                            const PictureSource& source, EncodedPicture& out);
+  std::unique_ptr<char[]> name_;
+  std::vector<unsigned char> bytes_;
+  std::unique_ptr<platform::ReplacementFile> file_;
+};
+
+// Encodes `picture` into `out` for `fileName`, in the format of the name's extension, with
+// `saveFlags` (for JPEG as JpegPieceFlags makes them from `source`; else unchanged, for PNG the
+// compression level). A name without an accepted extension ends the process with its message
+// before anything touches the file system. False, with nothing written, when there is no picture
+// (a null handle) or the library or the file system refuses.
 //
-// Returns true when the file now holds the picture. It returns false, leaving any existing file
-// of that name exactly as it was, when there is no picture (a null handle), or when the library
-// or the file system refuses. A picture whose depth the format cannot hold is converted first,
-// keeping its colour profile: transparency is flattened onto white, other 32-bit pictures lose
-// their fourth channel and 16 bits per channel become 8 (PNG keeps them). `beforeMove`, when
-// given, is called once the file is completely written, right before it is moved over its name.
-// Pictures may be saved from several threads at once.
+// A picture whose depth the format cannot hold is converted first, keeping its colour profile:
+// transparency is flattened onto white, other 32-bit pictures lose their fourth channel and 16
+// bits per channel become 8 (PNG keeps them). A colour profile the PNG writer refuses is left
+// out of a PNG, and so is a text whose keyword it refuses (one without a printable character).
+// JPEG pieces get their EXIF rebuilt for their own size. Pictures may be encoded from several
+// threads at once.
+bool EncodePicture(FIBITMAP* picture, const char* fileName, int32_t saveFlags,
+                   const PictureSource& source, EncodedPicture& out);
+
+// EncodePicture, then MoveIntoPlace: true when the file now holds the picture.
 bool SavePicture(FIBITMAP* picture, const char* fileName, int32_t saveFlags,
-                 const std::function<void()>& beforeMove = nullptr);
+                 const PictureSource& source = {});
 
 // A copy of the rectangle from (left, top), included, to (right, bottom), excluded. Null when
 // the rectangle is empty, reversed or reaches outside the picture.

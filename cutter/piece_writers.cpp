@@ -1,62 +1,167 @@
 #include "cutter/piece_writers.h"
 
 #include <algorithm>
-#include <atomic>
-#include <condition_variable>
+#include <climits>
 #include <exception>
-#include <mutex>
-#include <thread>
-#include <vector>
+#include <new>
 
 #include "platform/platform.h"
+#include "util/messages.h"
 
-PieceWriters::PieceWriters(int64_t pieces, unsigned mostWorkers) : pieces_(pieces) {
-  // Each worker holds one temporary file at a time; the main thread may hold none then.
+unsigned PieceWriters::WorkersFor(int64_t pieces, unsigned mostWorkers) {
+  // Each worker holds one temporary file at a time.
   const unsigned cores =
       std::min({platform::UsableCores(), mostWorkers, platform::kMostPendingFiles});
-  workers_ = static_cast<unsigned>(std::clamp<int64_t>(pieces, 1, std::max(cores, 1u)));
+  return static_cast<unsigned>(std::clamp<int64_t>(pieces, 1, std::max(cores, 1u)));
 }
 
-int64_t PieceWriters::Run(const PieceWriter& write) {
-  std::mutex lock;
-  std::condition_variable moved;
-  int64_t nextToMove = 0;  // under `lock`: every piece before it is done
-  int64_t firstFailed = -1;
-  std::atomic<int64_t> nextToTake{0};
+PieceWriters::PieceWriters(int64_t pieces, unsigned mostWorkers)
+    : pieces_(pieces),
+      window_(std::clamp<int64_t>(pieces, 1, kWindow)),
+      workers_(WorkersFor(pieces, mostWorkers)) {
+  slots_.reset(new (std::nothrow) Slot[static_cast<size_t>(window_)]);
+  if (!slots_) {
+    FatalMessageF("out of memory");
+  }
+}
 
-  // Holds `lock` once every piece before `index` is done.
-  auto turnOf = [&](int64_t index) {
-    std::unique_lock<std::mutex> held(lock);
-    moved.wait(held, [&] { return nextToMove == index; });
-    return held;
-  };
-  auto work = [&](unsigned worker) {
-    // Pieces are taken in order, so the earliest unfinished one is always being worked on.
-    for (int64_t index = nextToTake++; index < pieces_; index = nextToTake++) {
-      const bool written = write(worker, index, [&] { turnOf(index); });
-      {
-        std::unique_lock<std::mutex> held = turnOf(index);
-        if (!written && firstFailed < 0) {
-          firstFailed = index;
-        }
-        nextToMove = index + 1;
-      }
-      moved.notify_all();
-    }
-  };
+void PieceWriters::Start(const PieceMaker& make, const PieceNeeds& needs) {
+  make_ = make;
+  needs_ = needs;
+  StartThreads();
+}
 
-  std::vector<std::thread> threads;
+void PieceWriters::StartThreads() {
+  if (started_) {
+    return;
+  }
+  started_ = true;
   try {
-    threads.reserve(workers_);
+    threads_.reserve(workers_);
     for (unsigned worker = 1; worker < workers_; ++worker) {
-      threads.emplace_back(work, worker);
+      threads_.emplace_back(&PieceWriters::Work, this, worker);
     }
   } catch (const std::exception&) {
     // Fewer threads than cores: the ones there are do the work.
   }
-  work(0);
-  for (std::thread& thread : threads) {
+}
+
+void PieceWriters::RowsIn(int64_t rows) {
+  std::unique_lock<std::mutex> held(lock_);
+  rowsIn_ = std::max(rowsIn_, rows);
+  // Told of every row: only a row some worker waits for wakes the workers.
+  if (rowsIn_ >= wakeAt_) {
+    wakeAt_ = INT64_MAX;
+    held.unlock();
+    changed_.notify_all();
+  }
+}
+
+int64_t PieceWriters::Finish(const PieceMaker& make) {
+  {
+    std::unique_lock<std::mutex> held(lock_);
+    if (!started_) {
+      make_ = make;
+    }
+    whole_ = true;
+    MoveMadePieces(held);
+  }
+  changed_.notify_all();
+  StartThreads();
+  Work(0);
+  for (std::thread& thread : threads_) {
     thread.join();
   }
-  return firstFailed;
+  threads_.clear();
+  return firstFailed_;
+}
+
+void PieceWriters::Abandon() {
+  {
+    std::lock_guard<std::mutex> held(lock_);
+    abandoned_ = true;
+  }
+  changed_.notify_all();
+  for (std::thread& thread : threads_) {
+    thread.join();
+  }
+  threads_.clear();
+  // What was made goes unused: temporary files are removed, memory given back.
+  for (int64_t i = 0; i < window_; ++i) {
+    slots_[static_cast<size_t>(i)] = Slot();
+  }
+}
+
+void PieceWriters::Work(unsigned worker) {
+  std::unique_lock<std::mutex> held(lock_);
+  for (;;) {
+    // Pieces are taken in order, so the earliest unfinished one is always being worked on.
+    changed_.wait(held, [&] {
+      return abandoned_ || nextToTake_ >= pieces_ || nextToTake_ - nextToMove_ < window_;
+    });
+    if (abandoned_ || nextToTake_ >= pieces_) {
+      return;
+    }
+    const int64_t index = nextToTake_++;
+    const int64_t needs = needs_ ? needs_(index) : 0;
+    while (!abandoned_ && !whole_ && rowsIn_ < needs) {
+      wakeAt_ = std::min(wakeAt_, needs);
+      changed_.wait(held);
+    }
+    if (abandoned_) {
+      return;
+    }
+    held.unlock();
+    std::unique_ptr<MadePiece> piece = make_(worker, index);
+    held.lock();
+    if (abandoned_) {
+      return;
+    }
+    Slot& slot = SlotOf(index);
+    const size_t bytes = piece ? piece->HeldBytes() : 0;
+    slot.piece = std::move(piece);
+    if (!slot.piece) {
+      slot.state = State::kFailed;
+    } else if (bytes <= kMostHeldBytes - heldBytes_) {
+      // Kept until its turn while the worker goes on to the next piece.
+      slot.state = State::kHeld;
+      slot.counted = bytes;
+      heldBytes_ += bytes;
+    } else {
+      slot.state = State::kWaited;
+    }
+    const bool waited = slot.state == State::kWaited;
+    MoveMadePieces(held);
+    changed_.notify_all();
+    if (waited) {
+      // A piece too large to keep is waited for, so that a worker holds one such at a time.
+      changed_.wait(held, [&] { return abandoned_ || nextToMove_ > index; });
+    }
+  }
+}
+
+// With `held` locked: puts in place, in order, every made piece from nextToMove_ on, one thread
+// at a time; the lock is let go while a piece moves.
+void PieceWriters::MoveMadePieces(std::unique_lock<std::mutex>& held) {
+  if (!whole_ || moving_) {
+    return;
+  }
+  moving_ = true;
+  while (!abandoned_ && nextToMove_ < pieces_ && SlotOf(nextToMove_).state != State::kNotMade) {
+    Slot& slot = SlotOf(nextToMove_);
+    std::unique_ptr<MadePiece> piece = std::move(slot.piece);
+    const size_t counted = slot.counted;
+    slot = Slot();
+    held.unlock();
+    const bool moved = piece && piece->MoveIntoPlace();
+    piece.reset();
+    held.lock();
+    heldBytes_ -= counted;
+    if (!moved && firstFailed_ < 0) {
+      firstFailed_ = nextToMove_;
+    }
+    ++nextToMove_;
+    changed_.notify_all();
+  }
+  moving_ = false;
 }

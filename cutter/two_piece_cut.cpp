@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "cutter/picture_files.h"
-#include "cutter/piece_writers.h"
+#include "cutter/piece_cut.h"
 #include "cutter/size_measures.h"
 #include "util/messages.h"
 
@@ -28,42 +28,50 @@ int CutInTwo(Axis axis, int nameCount, const char* const* names, const char* siz
   const char* firstName = (nameCount == 1) ? names[0] : names[1];
   const char* restName = (nameCount == 3) ? names[2] : kSkip;
 
-  Picture picture = LoadPicture(input);
-  int64_t width = FreeImage_GetWidth(picture.get());
-  int64_t height = FreeImage_GetHeight(picture.get());
-  bool wide = axis == Axis::kWidth;
-  unsigned dotsPerMetre =
-      wide ? FreeImage_GetDotsPerMeterX(picture.get()) : FreeImage_GetDotsPerMeterY(picture.get());
-  auto dimension = static_cast<int32_t>(std::min<int64_t>(wide ? width : height, INT32_MAX));
-  int64_t p = SizeToPixels(sizeText, dimension, DotsPerInch(dotsPerMetre));
-
   struct Piece {
     const char* name;
-    int64_t left, top, right, bottom;
+    PieceRectangle rectangle;
   };
   Piece pieces[2];
   int count = 0;
   bool namesAccepted = true;
-  if (!IsSkipped(firstName)) {
-    pieces[count++] = wide ? Piece{firstName, 0, 0, p, height} : Piece{firstName, 0, 0, width, p};
+  for (const char* name : {firstName, restName}) {
+    if (!IsSkipped(name)) {
+      pieces[count++].name = name;
+      namesAccepted = namesAccepted && FormatForName(name) != FIF_UNKNOWN;
+    }
   }
-  if (!IsSkipped(restName)) {
-    pieces[count++] =
-        wide ? Piece{restName, p, 0, width, height} : Piece{restName, 0, p, width, height};
-  }
-  for (int i = 0; i < count; ++i) {
-    namesAccepted = namesAccepted && FormatForName(pieces[i].name) != FIF_UNKNOWN;
-  }
+  const bool wide = axis == Axis::kWidth;
   // A refused name ends the process once the pieces before it are written, which only the
-  // calling thread may do: then the pieces are written one after the other.
-  PieceWriters writers(count, namesAccepted ? 2 : 1);
-  const int64_t failed =
-      writers.Run([&](unsigned /*worker*/, int64_t index, const BeforeMove& beforeMove) {
-        const Piece& piece = pieces[index];
-        Picture picturePiece =
-            PieceOf(picture.get(), piece.left, piece.top, piece.right, piece.bottom);
-        return SavePicture(picturePiece.get(), piece.name, saveFlags, beforeMove);
-      });
+  // calling thread may do: then the pieces are written one after the other, once the picture is
+  // whole.
+  PieceCut cut(
+      saveFlags, namesAccepted ? 2 : 1,
+      [&](FIBITMAP* picture) {
+        const int64_t width = FreeImage_GetWidth(picture);
+        const int64_t height = FreeImage_GetHeight(picture);
+        const unsigned dotsPerMetre =
+            wide ? FreeImage_GetDotsPerMeterX(picture) : FreeImage_GetDotsPerMeterY(picture);
+        const auto dimension =
+            static_cast<int32_t>(std::min<int64_t>(wide ? width : height, INT32_MAX));
+        const int64_t p = SizeToPixels(sizeText, dimension, DotsPerInch(dotsPerMetre));
+        const PieceRectangle first =
+            wide ? PieceRectangle{0, 0, p, height} : PieceRectangle{0, 0, width, p};
+        const PieceRectangle rest =
+            wide ? PieceRectangle{p, 0, width, height} : PieceRectangle{0, p, width, height};
+        int i = 0;
+        if (!IsSkipped(firstName)) {
+          pieces[i++].rectangle = first;
+        }
+        if (!IsSkipped(restName)) {
+          pieces[i++].rectangle = rest;
+        }
+        return int64_t{count};
+      },
+      [&](int64_t index) { return pieces[index].rectangle; },
+      [&](unsigned /*worker*/, int64_t index) { return pieces[index].name; });
+  Picture picture = cut.Load(input);
+  const int64_t failed = cut.Write(picture.get());
   if (failed >= 0) {
     FatalMessageF("Couldn't save file: %s", pieces[failed].name);
   }

@@ -44,13 +44,25 @@ class CrashGuard {
   CrashGuard& operator=(const CrashGuard&) = delete;
 };
 
+// While one of these lives, the handlers CrashGuard installs stay installed, so that the many
+// guards of one command (one per piece) install them once. A crash outside every guard still
+// ends the process as it would have without them.
+class CrashHandlers {
+ public:
+  CrashHandlers();
+  ~CrashHandlers();
+  CrashHandlers(const CrashHandlers&) = delete;
+  CrashHandlers& operator=(const CrashHandlers&) = delete;
+};
+
 // A file that replaces its target only once everything written to it is safely stored.
 // The content goes to a temporary file in the target's directory; Commit() moves it over the
 // target only when every write, the flush and the close succeeded. Until then, and after any
 // failure, an existing target stays exactly as it was, and the temporary file is removed
 // (also when the process is interrupted by a signal). A replaced target keeps its permission
-// bits; a new one gets the usual permissions for new files. The stream has a large buffer, so
-// a picture goes to the system in a few writes. Threads may each write files of their own.
+// bits; a new one gets the usual permissions for new files. The target is looked at once, when
+// the file is opened. The stream has a large buffer, so a picture goes to the system in a few
+// writes. Threads may each write files of their own.
 class ReplacementFile {
  public:
   ReplacementFile() = default;
@@ -75,6 +87,7 @@ class ReplacementFile {
   char* tempPath_ = nullptr;
   char* targetPath_ = nullptr;
   unsigned pendingSlot_ = 0;  // where a signal finds tempPath_
+  bool replacing_ = false;    // the target existed when the file was opened
 };
 
 // The most temporary files that may be pending at once, one per writing thread.

@@ -82,17 +82,19 @@ char* CopyText(const char* text) {
   return copy;
 }
 
-// Where the data of `target` really lives: a symbolic link is followed so that the file it
-// points to is replaced, not the link.
-char* ResolveTarget(const char* target) {
-  struct stat st;
-  if (lstat(target, &st) == 0 && S_ISLNK(st.st_mode)) {
+// Where the data of `target` really lives, and its status in `st` (false when there is none):
+// a symbolic link is followed so that the file it points to is replaced, not the link.
+char* ResolveTarget(const char* target, struct stat& st, bool& exists) {
+  exists = lstat(target, &st) == 0;
+  if (exists && S_ISLNK(st.st_mode)) {
     char* real = realpath(target, nullptr);
     if (real != nullptr) {
       char* copy = CopyText(real);
       std::free(real);
+      exists = stat(copy != nullptr ? copy : target, &st) == 0;
       return copy;
     }
+    exists = stat(target, &st) == 0;  // a dangling link: replaced itself
   }
   return CopyText(target);
 }
@@ -251,10 +253,10 @@ void UseCrashStack() {
 
 }  // namespace
 
-CrashGuard::CrashGuard(const char* text, const char* caption) {
-  UseCrashStack();
-  tCrashCaption = caption;
-  tCrashText = text;
+namespace {
+
+// Installs the handlers for the first holder and puts the previous ones back after the last.
+void HoldCrashHandlers() {
   std::lock_guard<std::mutex> lock(gGuardLock);
   if (gGuardsHeld++ > 0) {
     return;
@@ -268,8 +270,7 @@ CrashGuard::CrashGuard(const char* text, const char* caption) {
   }
 }
 
-CrashGuard::~CrashGuard() {
-  tCrashText = nullptr;
+void ReleaseCrashHandlers() {
   std::lock_guard<std::mutex> lock(gGuardLock);
   if (--gGuardsHeld > 0) {
     return;
@@ -279,19 +280,42 @@ CrashGuard::~CrashGuard() {
   }
 }
 
+}  // namespace
+
+CrashGuard::CrashGuard(const char* text, const char* caption) {
+  UseCrashStack();
+  tCrashCaption = caption;
+  tCrashText = text;
+  HoldCrashHandlers();
+}
+
+CrashGuard::~CrashGuard() {
+  tCrashText = nullptr;
+  ReleaseCrashHandlers();
+}
+
+CrashHandlers::CrashHandlers() {
+  HoldCrashHandlers();
+}
+
+CrashHandlers::~CrashHandlers() {
+  ReleaseCrashHandlers();
+}
+
 ReplacementFile::~ReplacementFile() {
   Discard();
 }
 
 bool ReplacementFile::Open(const char* target) {
   Discard();
-  targetPath_ = ResolveTarget(target);
+  struct stat existing;
+  targetPath_ = ResolveTarget(target, existing, replacing_);
   if (targetPath_ == nullptr) {
     return false;
   }
   // Renaming over a file needs only the directory's permission; a file its owner made read-only
   // must stay as protected as it was when it was written in place.
-  if (access(targetPath_, F_OK) == 0 && access(targetPath_, W_OK) != 0) {
+  if (replacing_ && access(targetPath_, W_OK) != 0) {
     Discard();
     return false;
   }
@@ -315,8 +339,7 @@ bool ReplacementFile::Open(const char* target) {
   }
   pendingSlot_ = HoldPending(tempPath_);
 
-  struct stat existing;
-  if (stat(targetPath_, &existing) == 0 && S_ISREG(existing.st_mode)) {
+  if (replacing_ && S_ISREG(existing.st_mode)) {
     // Keep the replaced file's owner where allowed (only root may give files away) and its
     // permission bits in any case.
     if (fchown(fd, existing.st_uid, existing.st_gid) != 0) {
@@ -346,11 +369,9 @@ bool ReplacementFile::Commit() {
     return false;
   }
   bool ok = std::fflush(stream_) == 0 && std::ferror(stream_) == 0;
-  struct stat existing;
-  bool replacing = stat(targetPath_, &existing) == 0;
   // Before an existing file is replaced, its successor must be on disk: otherwise a crash right
   // after the rename could leave neither.
-  if (ok && replacing) {
+  if (ok && replacing_) {
     ok = fsync(fileno(stream_)) == 0;
   }
   ok = (std::fclose(stream_) == 0) && ok;

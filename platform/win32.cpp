@@ -60,10 +60,6 @@ size_t DirectoryLength(const char* path) {
   return end;
 }
 
-bool Exists(const char* path) {
-  return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
-}
-
 // The temporary files being written, one slot per writing thread, so that a crash can remove
 // them.
 std::atomic<const char*> gPendingTemps[kMostPendingFiles];
@@ -151,9 +147,10 @@ void OnAbort(int /*sig*/) {
 
 }  // namespace
 
-CrashGuard::CrashGuard(const char* text, const char* caption) {
-  tCrashCaption = caption;
-  tCrashText = text;
+namespace {
+
+// Installs the handlers for the first holder and puts the previous ones back after the last.
+void HoldCrashHandlers() {
   std::lock_guard<std::mutex> lock(gGuardLock);
   if (gGuardsHeld++ == 0) {
     gFilterBeforeGuard = SetUnhandledExceptionFilter(OnUnhandledException);
@@ -161,13 +158,33 @@ CrashGuard::CrashGuard(const char* text, const char* caption) {
   }
 }
 
-CrashGuard::~CrashGuard() {
-  tCrashText = nullptr;
+void ReleaseCrashHandlers() {
   std::lock_guard<std::mutex> lock(gGuardLock);
   if (--gGuardsHeld == 0) {
     SetUnhandledExceptionFilter(gFilterBeforeGuard);
     std::signal(SIGABRT, gAbortBeforeGuard);
   }
+}
+
+}  // namespace
+
+CrashGuard::CrashGuard(const char* text, const char* caption) {
+  tCrashCaption = caption;
+  tCrashText = text;
+  HoldCrashHandlers();
+}
+
+CrashGuard::~CrashGuard() {
+  tCrashText = nullptr;
+  ReleaseCrashHandlers();
+}
+
+CrashHandlers::CrashHandlers() {
+  HoldCrashHandlers();
+}
+
+CrashHandlers::~CrashHandlers() {
+  ReleaseCrashHandlers();
 }
 
 ReplacementFile::~ReplacementFile() {
@@ -182,7 +199,8 @@ bool ReplacementFile::Open(const char* target) {
   }
   // Moving over a file would replace one its owner made read-only; writing in place would not.
   DWORD attributes = GetFileAttributesA(targetPath_);
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+  replacing_ = attributes != INVALID_FILE_ATTRIBUTES;
+  if (replacing_ && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
     Discard();
     return false;
   }
@@ -236,7 +254,7 @@ bool ReplacementFile::Commit() {
   bool ok = std::fflush(stream_) == 0 && std::ferror(stream_) == 0;
   // Before an existing file is replaced, its successor must be on disk: otherwise a crash right
   // after the move could leave neither.
-  if (ok && Exists(targetPath_)) {
+  if (ok && replacing_) {
     ok = _commit(_fileno(stream_)) == 0;
   }
   ok = (std::fclose(stream_) == 0) && ok;

@@ -33,8 +33,15 @@ TEST(PieceWriters, MoveEveryPieceOnceInOrderAndReportTheFirstFailure) {
                                                     platform::UsableCores()}));
     std::mutex lock;
     std::vector<int64_t> written, moved;
+    // Records its move; some hold more memory than may be kept, so their workers wait.
+    struct Recorded final : MadePiece {
+      std::function<void()> move;
+      size_t held;
+      size_t HeldBytes() const override { return held; }
+      bool MoveIntoPlace() override { return move(), true; }
+    };
     const int64_t firstFailed =
-        writers.Run([&](unsigned worker, int64_t index, const BeforeMove& beforeMove) {
+        writers.Finish([&](unsigned worker, int64_t index) -> std::unique_ptr<MadePiece> {
           EXPECT_LT(worker, writers.Workers());
           // Later pieces finish sooner, so that without the order they would move first.
           std::this_thread::sleep_for(std::chrono::microseconds(50 * (c.pieces - index) % 700));
@@ -43,12 +50,15 @@ TEST(PieceWriters, MoveEveryPieceOnceInOrderAndReportTheFirstFailure) {
             written.push_back(index);
           }
           if (c.failing.count(index) != 0) {
-            return false;
+            return nullptr;
           }
-          beforeMove();
-          std::lock_guard<std::mutex> held(lock);
-          moved.push_back(index);
-          return true;
+          auto piece = std::make_unique<Recorded>();
+          piece->held = index % 3 == 0 ? SIZE_MAX : 1000;
+          piece->move = [&, index] {
+            std::lock_guard<std::mutex> held(lock);
+            moved.push_back(index);
+          };
+          return piece;
         });
     std::vector<int64_t> expectedMoves;
     for (int64_t i = 0; i < c.pieces; ++i) {

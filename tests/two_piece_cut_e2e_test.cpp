@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -747,6 +748,11 @@ TEST(TwoPieceCutE2ETest, PiecesKeepTheColourProfileThroughConversions) {
       ASSERT_TRUE(back) << piece;
       EXPECT_EQ(ProfileOf(back.get()), profile) << piece;
     }
+    // A piece the file system refuses is reported, not written again without its profile.
+    const auto tooSmall = static_cast<long long>(ReadBytes(dir / "l.png").size()) - 1;
+    ASSERT_EQ(std::remove((dir / "l.png").c_str()), 0);
+    ExpectSaveOutcome(RunIn(dir, {"-w", "50%", "a.png", "l.png"}, tooSmall), "l.png");
+    EXPECT_FALSE(ShapeOf(dir / "l.png").readable);
   }
 }
 
@@ -834,6 +840,89 @@ TEST(TwoPieceCutE2ETest, LowerJpegQualityGivesSmallerFiles) {
     ASSERT_FALSE(low.empty());
     EXPECT_LT(low.size(), best.size() / 2) << piece;
     EXPECT_EQ(ShapeOf(dir / (std::string(piece) + "10.jpg")).width, 32u);
+  }
+}
+
+// Each component's sampling factors in a JPEG file's frame header, as "2x1 1x1 1x1" (4:2:2).
+std::string SamplingOf(const std::string& jpeg) {
+  for (size_t at = 2; at + 10 < jpeg.size();
+       at += 2 + (uint8_t(jpeg[at + 2]) << 8 | uint8_t(jpeg[at + 3]))) {
+    const auto marker = static_cast<uint8_t>(jpeg[at + 1]);
+    if (marker >= 0xC0 && marker <= 0xC2) {
+      std::string factors;
+      for (unsigned i = 0; i < uint8_t(jpeg[at + 9]) && at + 11 + 3 * i < jpeg.size(); ++i) {
+        const auto f = static_cast<uint8_t>(jpeg[at + 11 + 3 * i]);
+        factors += (i > 0 ? " " : "") + std::to_string(f >> 4) + "x" + std::to_string(f & 15);
+      }
+      return factors;
+    }
+  }
+  return "no frame";
+}
+
+// The peak signal-to-noise ratio of `piece` against the area of `whole` at (left, top), in dB
+// over the red, green and blue of every pixel.
+double Psnr(FIBITMAP* piece, FIBITMAP* whole, unsigned left, unsigned top) {
+  double squares = 0;
+  const unsigned width = FreeImage_GetWidth(piece), height = FreeImage_GetHeight(piece);
+  for (unsigned y = 0; y < height; ++y) {
+    for (unsigned x = 0; x < width; ++x) {
+      const uint32_t a = PixelAt(piece, x, y), b = PixelAt(whole, left + x, top + y);
+      for (int shift : {0, 8, 16}) {
+        const double d = double((a >> shift) & 0xFF) - double((b >> shift) & 0xFF);
+        squares += d * d;
+      }
+    }
+  }
+  return 10 * std::log10(255.0 * 255.0 * 3 * width * height / std::max(squares, 1e-9));
+}
+
+// Colour that changes over a few pixels, as in a photo, unlike MakePicture's pixel noise.
+Picture SmoothPicture(unsigned width, unsigned height) {
+  Picture picture(FreeImage_Allocate(static_cast<int>(width), static_cast<int>(height), 24));
+  for (unsigned y = 0; y < height; ++y) {
+    BYTE* line = FreeImage_GetScanLine(picture.get(), static_cast<int>(y));
+    for (unsigned x = 0; x < width; ++x) {
+      line[3 * x + FI_RGBA_RED] = static_cast<BYTE>(128 + 100 * std::sin(x / 5.0 + y / 9.0));
+      line[3 * x + FI_RGBA_GREEN] = static_cast<BYTE>(128 + 60 * std::cos(y / 4.0));
+      line[3 * x + FI_RGBA_BLUE] = static_cast<BYTE>(128 + 100 * std::sin(x / 3.0 - y / 7.0));
+    }
+  }
+  return picture;
+}
+
+// JPEG pieces keep the colour their source had: its own sampling, 4:4:4 from another format at
+// quality 90 or more; explicit writer bits in -oq are the user's.
+TEST(TwoPieceCutE2ETest, JpegPiecesKeepTheSourcesColour) {
+  const struct {
+    const char* source;
+    int sourceFlags;
+    const char* quality;
+    const char* sampling;
+    double leastPsnr;  // against the source as read; about 36 dB with colour halved again
+  } cases[] = {
+      {"in.jpg", JPEG_SUBSAMPLING_444 | 95, "100", "1x1 1x1 1x1", 50},
+      {"in.jpg", JPEG_SUBSAMPLING_422 | 95, "100", "2x1 1x1 1x1", 38},
+      {"in.jpg", JPEG_SUBSAMPLING_420 | 95, "100", "2x2 1x1 1x1", 37},
+      {"in.jpg", JPEG_SUBSAMPLING_411 | 95, "100", "4x1 1x1 1x1", 50},
+      {"in.png", 0, "100", "1x1 1x1 1x1", 47},
+      {"in.png", 0, "89", "2x2 1x1 1x1", 0},
+      {"in.jpg", JPEG_SUBSAMPLING_444 | 95, "16474", "2x2 1x1 1x1", 0},  // 4:2:0 | 90
+      {"grey.jpg", 95, "100", "1x1", 55},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.source) + " " + std::to_string(c.sourceFlags) + " -oq " + c.quality);
+    TempDir dir;
+    Picture made = c.source[0] == 'g' ? MakePicture(Kind::kGrey8, 96, 64) : SmoothPicture(96, 64);
+    WritePicture(made.get(), dir / c.source, c.sourceFlags);
+    ExpectSaveOutcome(RunIn(dir, {"-oq", c.quality, "-w", "50%", c.source, "l.jpg", "r.jpg"}), "");
+    Picture source = ReadPicture(dir / c.source);
+    for (const char* name : {"l.jpg", "r.jpg"}) {
+      EXPECT_EQ(SamplingOf(ReadBytes(dir / name)), c.sampling) << name;
+      Picture piece = ReadPicture(dir / name);
+      ASSERT_TRUE(piece) << name;
+      EXPECT_GE(Psnr(piece.get(), source.get(), name[0] == 'l' ? 0 : 48, 0), c.leastPsnr) << name;
+    }
   }
 }
 

@@ -252,6 +252,11 @@ std::vector<HostileFile> MakeHostileFiles() {
       GreyJpeg('\xC0', 40, 30, baseline)
           .insert(2 + kJpegTables.size(),
                   "\xFF\x1C" + BigEndian(static_cast<uint32_t>(hidden.size() + 2), 2) + hidden));
+  // Arithmetic coding: 40000 x 20000 pixels in 406 bytes, and in a progressive scan cut short.
+  add("jpeg-arithmetic-40000x20000.jpg",
+      GreyJpeg('\xC9', 40000, 20000, GreyScan(0, 63, std::string(266, '\x55'))));
+  const std::string progressive = GreyJpeg('\xCA', 40000, 20000, GreyScan(0, 0, "\x12\x34"));
+  add("jpeg-arithmetic-scan-cut.jpg", progressive.substr(0, progressive.size() - 3));
 
   const std::string oneRow = DeflatedZeros(5);
   add("png-width-0.png", Png(Ihdr(0, 1, 8, 2), oneRow));
@@ -264,6 +269,19 @@ std::vector<HostileFile> MakeHostileFiles() {
   add("png-60000x60000-after-unknown-chunk.png",
       Png(Ihdr(60000, 60000, 8, 6), oneRow).insert(8, PngChunk("koko", "kokokokokokok")));
   add("png-bit-depth-3.png", Png(Ihdr(1, 1, 3, 0), oneRow));
+  // A chunk that runs past the end of the file: libpng allocates the 2 GB it declares.
+  for (const char* type : {"tEXt", "zTXt", "iTXt", "sPLT"}) {
+    add(std::string("png-") + type + "-past-end.png",
+        kPngSignature + PngChunk("IHDR", Ihdr(1, 1, 8, 0)) + BigEndian(0x7FFFFFFF, 4) + type +
+            "key" + std::string(44, '\0'));
+  }
+  // Keywords the writer refuses (none, or blanks and control characters only) beside good ones;
+  // the text after the pixels keeps the rows from being used before the whole picture is read.
+  add("png-text-keywords-unwritable.png",
+      png.substr(0, 33) + PngChunk("tEXt", std::string("\0empty", 6)) +
+          PngChunk("tEXt", std::string(" \x01\0blank", 9)) +
+          PngChunk("tEXt", std::string("Kept\0yes", 8)) + png.substr(33, png.size() - 45) +
+          PngChunk("tEXt", std::string("\0late", 5)) + png.substr(png.size() - 12));
 
   const std::string pixel(4, '\x7F');
   add("bmp-width-0.bmp", Bmp(0, 30, 24, 0, "", pixel));

@@ -107,7 +107,8 @@ Picture ReadPicture(const std::string& path) {
   if (format == FIF_UNKNOWN) {
     return nullptr;
   }
-  return Picture(FreeImage_Load(format, path.c_str(), 0));
+  // As the program reads it.
+  return Picture(FreeImage_Load(format, path.c_str(), format == FIF_JPEG ? JPEG_ACCURATE : 0));
 }
 
 uint32_t PixelAt(FIBITMAP* picture, unsigned x, unsigned y) {

@@ -1,0 +1,65 @@
+// The engine both cuts run on: it loads the picture, cuts it into the pieces a cut lays out and
+// writes them with PieceWriters, making the first pieces from the rows already loaded while the
+// rest of the picture is still being decoded. The files and their bytes are the same as when
+// everything is done one after the other: a piece is made only from rows that are final, and
+// nothing is put in place before the picture has loaded, so that a picture that fails to load
+// leaves every file as it was.
+#pragma once
+
+#include <FreeImage.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "cutter/picture_files.h"
+#include "cutter/piece_writers.h"
+#include "platform/platform.h"
+
+// A piece's rectangle of the picture, right and bottom excluded.
+struct PieceRectangle {
+  int64_t left, top, right, bottom;
+};
+
+class PieceCut final : public LoadWatcher {
+ public:
+  // Lays the cut out for `picture`, whose size, resolution and metadata are final though it may
+  // still be loading; returns how many pieces it has. Called once, on the calling thread. It
+  // must not end the process.
+  using Layout = std::function<int64_t(FIBITMAP* picture)>;
+  // Piece `index`'s rectangle, once laid out; called from any worker.
+  using Rectangle = std::function<PieceRectangle(int64_t index)>;
+  // Piece `index`'s name, for worker `worker` (below PieceWriters::WorkersFor(pieces,
+  // mostWorkers)); a name it forms must stay until that worker asks for its next one.
+  using Name = std::function<const char*(unsigned worker, int64_t index)>;
+
+  PieceCut(int32_t saveFlags, unsigned mostWorkers, Layout layout, Rectangle rectangle, Name name);
+  ~PieceCut() = default;
+  PieceCut(const PieceCut&) = delete;
+  PieceCut& operator=(const PieceCut&) = delete;
+
+  // Loads `fileName` as LoadPicture does, starting on the pieces while it loads where it can.
+  Picture Load(const char* fileName);
+
+  // Once the picture has loaded: lays the cut out if that was not done while it loaded, and
+  // writes every piece, each put in place after the pieces before it. Returns the index of the
+  // first piece not written, or -1.
+  int64_t Write(FIBITMAP* picture);
+
+ private:
+  void RowsLoaded(FIBITMAP* picture, unsigned rows) override;
+  void LoadFailed() override;
+  std::unique_ptr<MadePiece> Make(unsigned worker, int64_t index);
+  void LayOut(FIBITMAP* picture);
+
+  int32_t saveFlags_;
+  unsigned mostWorkers_;
+  Layout layout_;
+  Rectangle rectangle_;
+  Name name_;
+  PictureSource source_;
+  FIBITMAP* picture_ = nullptr;
+  std::unique_ptr<PieceWriters> writers_;
+  // The crash handlers stay installed for the whole cut instead of once per piece.
+  platform::CrashHandlers crashHandlers_;
+};

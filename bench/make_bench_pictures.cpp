@@ -1,10 +1,13 @@
-// Draws the benchmark's input picture and saves it in the four forms bench/run cuts:
+// Draws the benchmark's input pictures and saves them in the forms bench/run cuts:
 //
 //   dolvane_bench_pictures DIR
 //
-// writes DIR/photo-progressive.jpg (progressive, quality 100, 4:2:2, as cameras and editors
+// For speed, DIR/photo-progressive.jpg (progressive, quality 100, 4:2:2, as cameras and editors
 // often save), DIR/photo-baseline.jpg (the same, baseline), DIR/photo.png (24-bit) and
 // DIR/photo.bmp (24-bit), all 5600 x 3200 at 350 dots per inch.
+//
+// For fidelity, the same scene drawn at 1600 x 1200: DIR/fidelity-444.jpg, fidelity-422.jpg and
+// fidelity-420.jpg (baseline, quality 95, as cameras write them) and DIR/fidelity.png (24-bit).
 //
 // The picture looks like a photo to a codec: smooth gradients, hard edges and fine noise. A flat
 // or purely synthetic picture compresses far better than a photo and would make every cutter
@@ -14,6 +17,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -23,6 +27,8 @@ namespace {
 
 constexpr int kWidth = 5600;  // divisible by 4 and 50: every grid of the benchmark is exact
 constexpr int kHeight = 3200;
+constexpr int kFidelityWidth = 1600;  // even both ways: its 2 x 2 grid is exact
+constexpr int kFidelityHeight = 1200;
 constexpr unsigned kDotsPerMetre = 13780;  // 350 dots per inch
 
 // splitmix64: tiny, fast and the same everywhere, unlike the standard distributions.
@@ -60,8 +66,9 @@ Colour Mix(Colour a, Colour b, int weight, int scale) {
 // clouds at the lattice's scale. Values are in [-128, 127].
 class ValueNoise {
  public:
-  ValueNoise(Random& random, int cell) : cell_(cell), cols_(kWidth / cell + 2) {
-    lattice_.resize(static_cast<size_t>(cols_) * static_cast<size_t>(kHeight / cell + 2));
+  ValueNoise(Random& random, int cell, int width, int height)
+      : cell_(cell), cols_(width / cell + 2) {
+    lattice_.resize(static_cast<size_t>(cols_) * static_cast<size_t>(height / cell + 2));
     for (int& v : lattice_) {
       v = random.Between(-128, 127);
     }
@@ -122,15 +129,19 @@ Colour ShapeColour(const Shape& s, int x, int y) {
   return c;
 }
 
-std::vector<Shape> MakeShapes(Random& random) {
+// Shapes are sized for the large picture and scaled down with the width for a smaller one, so
+// that every size shows the same kind of scene; at full size the scale changes nothing.
+std::vector<Shape> MakeShapes(Random& random, int width, int height) {
+  auto scaled = [width](int v) { return v * width / kWidth; };
   std::vector<Shape> shapes;
   for (int i = 0; i < 70; ++i) {
     Shape s{};
     s.round = random.Between(0, 2) == 0;
-    int w = s.round ? random.Between(40, 500) : random.Between(120, 700);
-    int h = s.round ? w : random.Between(300, 1700);
-    s.left = random.Between(-w / 2, kWidth - w / 2);
-    s.top = s.round ? random.Between(0, kHeight - h) : kHeight * 3 / 5 - h + random.Between(0, 400);
+    int w = scaled(s.round ? random.Between(40, 500) : random.Between(120, 700));
+    int h = s.round ? w : scaled(random.Between(300, 1700));
+    s.left = random.Between(-w / 2, width - w / 2);
+    s.top = s.round ? random.Between(0, height - h)
+                    : height * 3 / 5 - h + scaled(random.Between(0, 400));
     s.right = s.left + w;
     s.bottom = s.top + h;
     s.light = {random.Between(90, 250), random.Between(80, 240), random.Between(60, 230)};
@@ -141,22 +152,24 @@ std::vector<Shape> MakeShapes(Random& random) {
 }
 
 void Draw(FIBITMAP* picture) {
+  const int width = static_cast<int>(FreeImage_GetWidth(picture));
+  const int height = static_cast<int>(FreeImage_GetHeight(picture));
   Random random(20261208);
-  ValueNoise clouds(random, 640);
-  ValueNoise texture(random, 48);
-  std::vector<Shape> shapes = MakeShapes(random);
+  ValueNoise clouds(random, 640, width, height);
+  ValueNoise texture(random, 48, width, height);
+  std::vector<Shape> shapes = MakeShapes(random, width, height);
   const Colour skyTop{40, 90, 180};
   const Colour skyLow{230, 200, 170};
   const Colour groundNear{70, 60, 30};
   const Colour groundFar{120, 140, 70};
-  const int horizon = kHeight * 3 / 5;
+  const int horizon = height * 3 / 5;
 
-  for (int y = 0; y < kHeight; ++y) {
+  for (int y = 0; y < height; ++y) {
     // FreeImage stores the bottom line first.
-    BYTE* line = FreeImage_GetScanLine(picture, kHeight - 1 - y);
-    for (int x = 0; x < kWidth; ++x) {
+    BYTE* line = FreeImage_GetScanLine(picture, height - 1 - y);
+    for (int x = 0; x < width; ++x) {
       Colour c = y < horizon ? Mix(skyTop, skyLow, y, horizon)
-                             : Mix(groundFar, groundNear, y - horizon, kHeight - horizon);
+                             : Mix(groundFar, groundNear, y - horizon, height - horizon);
       int shade = clouds.At(x, y) / 3 + (y >= horizon ? texture.At(x, y) / 4 : 0);
       c = {c.r + shade, c.g + shade, c.b + shade};
       // Later shapes stand in front of earlier ones.
@@ -179,10 +192,29 @@ void Draw(FIBITMAP* picture) {
   }
 }
 
-bool Save(FIBITMAP* picture, FREE_IMAGE_FORMAT format, const std::string& path, int flags) {
-  if (!FreeImage_Save(format, picture, path.c_str(), flags)) {
-    std::fprintf(stderr, "dolvane_bench_pictures: cannot write %s\n", path.c_str());
+struct Output {
+  const char* name;
+  FREE_IMAGE_FORMAT format;
+  int flags;
+};
+
+// Draws the scene at the given size, at 350 dots per inch, and saves it as every output in DIR.
+bool DrawAndSave(const std::string& dir, int width, int height,
+                 std::initializer_list<Output> outputs) {
+  Picture picture(FreeImage_Allocate(width, height, 24));
+  if (!picture) {
+    std::fprintf(stderr, "dolvane_bench_pictures: out of memory\n");
     return false;
+  }
+  Draw(picture.get());
+  FreeImage_SetDotsPerMeterX(picture.get(), kDotsPerMetre);
+  FreeImage_SetDotsPerMeterY(picture.get(), kDotsPerMetre);
+  for (const Output& output : outputs) {
+    const std::string path = dir + "/" + output.name;
+    if (!FreeImage_Save(output.format, picture.get(), path.c_str(), output.flags)) {
+      std::fprintf(stderr, "dolvane_bench_pictures: cannot write %s\n", path.c_str());
+      return false;
+    }
   }
   return true;
 }
@@ -195,21 +227,17 @@ int main(int argc, char** argv) {
     return 2;
   }
   PictureLibrary library;
-  Picture picture(FreeImage_Allocate(kWidth, kHeight, 24));
-  if (!picture) {
-    std::fprintf(stderr, "dolvane_bench_pictures: out of memory\n");
-    return 1;
-  }
-  Draw(picture.get());
-  FreeImage_SetDotsPerMeterX(picture.get(), kDotsPerMetre);
-  FreeImage_SetDotsPerMeterY(picture.get(), kDotsPerMetre);
-
   const std::string dir = argv[1];
-  bool ok =
-      Save(picture.get(), FIF_JPEG, dir + "/photo-progressive.jpg",
-           JPEG_PROGRESSIVE | JPEG_SUBSAMPLING_422 | 100) &&
-      Save(picture.get(), FIF_JPEG, dir + "/photo-baseline.jpg", JPEG_SUBSAMPLING_422 | 100) &&
-      Save(picture.get(), FIF_PNG, dir + "/photo.png", PNG_DEFAULT) &&
-      Save(picture.get(), FIF_BMP, dir + "/photo.bmp", BMP_DEFAULT);
+  bool ok = DrawAndSave(
+                dir, kWidth, kHeight,
+                {{"photo-progressive.jpg", FIF_JPEG, JPEG_PROGRESSIVE | JPEG_SUBSAMPLING_422 | 100},
+                 {"photo-baseline.jpg", FIF_JPEG, JPEG_SUBSAMPLING_422 | 100},
+                 {"photo.png", FIF_PNG, PNG_DEFAULT},
+                 {"photo.bmp", FIF_BMP, BMP_DEFAULT}}) &&
+            DrawAndSave(dir, kFidelityWidth, kFidelityHeight,
+                        {{"fidelity-444.jpg", FIF_JPEG, JPEG_SUBSAMPLING_444 | 95},
+                         {"fidelity-422.jpg", FIF_JPEG, JPEG_SUBSAMPLING_422 | 95},
+                         {"fidelity-420.jpg", FIF_JPEG, JPEG_SUBSAMPLING_420 | 95},
+                         {"fidelity.png", FIF_PNG, PNG_DEFAULT}});
   return ok ? 0 : 1;
 }

@@ -276,7 +276,7 @@ void MakeUnusedAlphaOpaque(FIBITMAP* picture) {
 }
 
 // A picture larger than this is encoded straight into its temporary file, not into memory.
-constexpr size_t kMostBytesInMemory = size_t{64} << 20;
+constexpr size_t kMostBytesInMemory = size_t{16} << 20;
 
 enum class Attempt { kWritten, kRefused, kFailed };  // kRefused: by the library itself
 

@@ -15,6 +15,14 @@ add_custom_command(OUTPUT ${DOLVANE_MAN_PAGE_GZ}
 add_custom_target(dolvane_man ALL DEPENDS ${DOLVANE_MAN_PAGE_GZ})
 
 install(TARGETS dolvane RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Stripped (`make install`, the package), the program also loses the compilers' names (.comment)
+# and any bare .note section, as Debian's own packages do: nothing reads them at run time.
+install(CODE "
+  if(CMAKE_INSTALL_DO_STRIP)
+    execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
+      \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/$<TARGET_FILE_NAME:dolvane>\"
+      COMMAND_ERROR_IS_FATAL ANY)
+  endif()")
 install(FILES ${DOLVANE_MAN_PAGE_GZ} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 # The copyright file belongs in the package only: an install rule would put it into every
@@ -32,15 +40,16 @@ set(CPACK_PACKAGE_CONTACT "${DOLVANE_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
   "cut JPEG, BMP and PNG pictures into two pieces or a grid of tiles")
 set(CPACK_PACKAGE_DESCRIPTION [=[
-Dolvane is a small command-line picture cutter. It cuts a left or top piece of a
-given width or height off a JPEG, BMP or PNG picture, in pixels, percent, inches,
-centimetres or millimetres, and writes the piece and the rest to files of their
-own, or it cuts the picture into the equal tiles of a grid. Each file's format
-follows its name, so a piece may be written in another format.
+Dolvane is a small command-line picture cutter. It cuts a left or top
+piece of a given width or height off a JPEG, BMP or PNG picture, in
+pixels, percent, inches, centimetres or millimetres, and writes the piece
+and the rest to files of their own, or it cuts the picture into the equal
+tiles of a grid. Each file's format follows its name, so a piece may be
+written in another format.
 .
-Every piece is written to a temporary file first and replaces an existing file
-only once complete. Pieces keep the colour profile of the picture, and JPEG
-pieces its EXIF data.]=])
+Every piece is written to a temporary file first and replaces an existing
+file only once complete. Pieces keep the colour profile of the picture,
+and JPEG pieces its EXIF data.]=])
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 # Unlike install rules, this destination counts from the package's root, not from the prefix.
 set(CPACK_INSTALLED_DIRECTORIES "${DOLVANE_PACKAGE_DOC};usr/share/doc/dolvane")

@@ -54,14 +54,14 @@ check-tsan: deps
 demo: build
 	scripts/demo $(BUILD)
 
-# Only the program and its manual page are built in $(REL_BUILD) (installing and CPack build
-# nothing else there). It links the picture library of $(BUILD): the same library with the same
-# flags, so it is built once.
+# Only the program, its manual page and the package's changelog are built in $(REL_BUILD)
+# (installing and CPack build nothing else there). It links the picture library of $(BUILD):
+# the same library with the same flags, so it is built once.
 release: deps
 	scripts/build-freeimage $(BUILD)
 	cmake -S . -B $(REL_BUILD) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
 	  -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON -DFREEIMAGE_DIR=$(abspath $(BUILD))/freeimage
-	cmake --build $(REL_BUILD) -j $(JOBS) --target dolvane dolvane_man
+	cmake --build $(REL_BUILD) -j $(JOBS) --target dolvane dolvane_man dolvane_changelog
 
 # bin/dolvane and share/man/man1/dolvane.1.gz under $(PREFIX), inside $(DESTDIR) when given.
 # Stripped like the package's: the picture library comes with debugging information.

@@ -36,6 +36,12 @@ TEST(ShowMessageF, CutsLongTextsAt500) {
       EXPECT_EQ(shown, value);
     }
   }
+  // A cut never splits a UTF-8 character: one that would be split is left out whole.
+  for (auto [before, kept] : {std::pair{493, "写"}, {494, ""}, {495, ""}, {496, ""}}) {
+    EXPECT_EQ(ShownText(std::string(before, 'x') + "写真写真"),
+              std::string(before, 'x') + kept + " ...")
+        << before;
+  }
 }
 
 TEST(ShowMessage, NeverCuts) {

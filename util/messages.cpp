@@ -20,8 +20,18 @@ void FormatMessageText(char* area, const char* format, va_list args) {
   }
   if (length >= kMessageLimit) {
     constexpr int kMarkerLength = sizeof kCutMarker - 1;
-    std::memcpy(area + kMessageLimit - kMarkerLength, kCutMarker, kMarkerLength);
-    area[kMessageLimit] = '\0';
+    int keep = kMessageLimit - kMarkerLength;
+    // A UTF-8 character that the cut would split goes whole. Bytes that are no such character
+    // (names in another encoding) are cut where they stand.
+    int start = keep;
+    while (start > keep - 3 && (static_cast<unsigned char>(area[start]) & 0xC0) == 0x80) {
+      --start;
+    }
+    if (start < keep && static_cast<unsigned char>(area[start]) >= 0xC0) {
+      keep = start;
+    }
+    std::memcpy(area + keep, kCutMarker, kMarkerLength);
+    area[keep + kMarkerLength] = '\0';
   }
 }
 

@@ -20,7 +20,8 @@ int ShowMessage(const char* text);
 [[noreturn]] void FatalMessage(const char* text);
 
 // Formatted forms of the two above. A formatted text of up to 499 characters is shown whole; a
-// longer one as its first 496 characters followed by " ...", 500 characters in all.
+// longer one as its first 496 characters followed by " ...", 500 characters in all; a UTF-8
+// character that would be split there is left out whole, so the text may be up to 3 shorter.
 int ShowMessageF(const char* format, ...) DOLVANE_PRINTF_FORMAT(1, 2);
 [[noreturn]] void FatalMessageF(const char* format, ...) DOLVANE_PRINTF_FORMAT(1, 2);
 

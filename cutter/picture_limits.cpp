@@ -4,10 +4,8 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <new>
-#include <system_error>
 
 #include "cutter/picture_files.h"
 #include "platform/platform.h"
@@ -71,6 +69,9 @@ class Reader {
   }
 
   bool IsOpen() const { return block_ != nullptr; }
+
+  // The size of the file opened, as the system tells it.
+  bool Size(unsigned long long& bytes) const { return platform::SizeOfFile(file_.get(), bytes); }
 
   // The next byte; EOF at the end of the file.
   int Byte() {
@@ -525,10 +526,9 @@ PictureDemand JpegDemand(Reader& file) {
 }  // namespace
 
 PictureDemand DemandOf(FREE_IMAGE_FORMAT format, const char* fileName) {
-  std::error_code error;
-  const uintmax_t fileBytes = std::filesystem::file_size(fileName, error);
   Reader file(fileName);
-  if (error || !file.IsOpen()) {
+  unsigned long long fileBytes = 0;
+  if (!file.IsOpen() || !file.Size(fileBytes)) {
     return {};
   }
   PictureDemand demand;

@@ -161,6 +161,9 @@ int OpenAndWait(const char* file, const char* parameters, char* const* parameter
 // this process's environment and open standard streams, with every signal at its default.
 int SpawnAndWait(const char* name, char* const* fields);
 
+// The size in bytes of the file open as `file`. False when the system cannot tell.
+bool SizeOfFile(std::FILE* file, unsigned long long& bytes);
+
 // The processor cores this process may run on (its affinity), at least 1.
 unsigned UsableCores();
 

@@ -674,6 +674,15 @@ unsigned UsableCores() {
   return online > 0 ? static_cast<unsigned>(online) : 1;
 }
 
+bool SizeOfFile(std::FILE* file, unsigned long long& bytes) {
+  struct stat st;
+  if (fstat(fileno(file), &st) != 0) {
+    return false;
+  }
+  bytes = static_cast<unsigned long long>(st.st_size);
+  return true;
+}
+
 unsigned long long MemoryForPictures() {
   unsigned long long memory = ULLONG_MAX;
   long pages = sysconf(_SC_PHYS_PAGES);

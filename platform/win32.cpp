@@ -60,6 +60,52 @@ size_t DirectoryLength(const char* path) {
   return end;
 }
 
+// Whether `path` names a symbolic link or a junction itself. Other reparse points (cloud
+// placeholders, deduplicated files) are the file or folder they hold. A reparse point whose
+// kind the system does not tell (Wine) counts as a link: taken for a folder, it could be
+// emptied through.
+bool IsLink(const char* path, DWORD attributes) {
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+    return false;
+  }
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(path, &found);
+  if (search == INVALID_HANDLE_VALUE) {
+    return true;
+  }
+  FindClose(search);
+  return found.dwReserved0 == 0 || found.dwReserved0 == IO_REPARSE_TAG_SYMLINK ||
+         found.dwReserved0 == IO_REPARSE_TAG_MOUNT_POINT;
+}
+
+// The path of the file that `target` names, links followed, without the "\\?\" prefix the
+// system puts in front; null when it names nothing or cannot be resolved.
+char* FinalPath(const char* target) {
+  HANDLE file = CreateFileA(target, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    return nullptr;
+  }
+  char* path = nullptr;
+  DWORD length = GetFinalPathNameByHandleA(file, nullptr, 0, FILE_NAME_NORMALIZED);
+  std::unique_ptr<char[]> final(length > 0 ? new (std::nothrow) char[length] : nullptr);
+  if (final && GetFinalPathNameByHandleA(file, final.get(), length, FILE_NAME_NORMALIZED) > 0) {
+    const char* start = final.get();
+    if (std::strncmp(start, "\\\\?\\UNC\\", 8) == 0) {
+      start += 6;  // \\?\UNC\server\share: the \\server\share it stands for
+      path = CopyText(start, std::strlen(start));
+      if (path != nullptr) {
+        path[0] = '\\';
+      }
+    } else {
+      start += std::strncmp(start, "\\\\?\\", 4) == 0 ? 4 : 0;
+      path = CopyText(start, std::strlen(start));
+    }
+  }
+  CloseHandle(file);
+  return path;
+}
+
 // The temporary files being written, one slot per writing thread, so that a crash can remove
 // them.
 std::atomic<const char*> gPendingTemps[kMostPendingFiles];
@@ -80,6 +126,43 @@ void ReleasePending(unsigned slot) {
   if (slot < kMostPendingFiles) {
     gPendingTemps[slot].store(nullptr);
   }
+}
+
+// Moves the finished file `temp` (a name ending in six unique characters) to `target`. A file
+// that is there is replaced the way Windows replaces documents, keeping its attributes, security
+// and alternate streams. Without a backup name a failed replacement may leave the old file gone;
+// with one, the old file is put back under its name whenever the new one is not in place.
+bool MoveOver(const char* temp, const char* target, bool replacing) {
+  if (replacing) {
+    // The replacement takes the attributes first, for systems whose ReplaceFile does not.
+    constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                            FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    const DWORD attributes = GetFileAttributesA(target);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & kKept) != 0) {
+      SetFileAttributesA(temp, attributes & kKept);
+    }
+    const size_t length = std::strlen(temp);
+    std::unique_ptr<char[]> backup(CopyText(temp, length));
+    if (backup) {
+      std::memcpy(backup.get() + length - 6, "XXXXXX", 6);
+    }
+    if (!backup || !MakeUniqueName(backup.get())) {
+      return false;
+    }
+    if (ReplaceFileA(target, temp, backup.get(), REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                     nullptr)) {
+      DeleteFileA(backup.get());
+      return true;
+    }
+    const DWORD error = GetLastError();
+    if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
+      MoveFileExA(backup.get(), target, MOVEFILE_WRITE_THROUGH);
+    }
+    if (error != ERROR_FILE_NOT_FOUND) {
+      return false;
+    }
+  }
+  return MoveFileExA(temp, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 }  // namespace
@@ -193,12 +276,19 @@ ReplacementFile::~ReplacementFile() {
 
 bool ReplacementFile::Open(const char* target) {
   Discard();
-  targetPath_ = CopyText(target, std::strlen(target));
+  // A link has the file it points to replaced; a dangling one is replaced itself.
+  DWORD attributes = GetFileAttributesA(target);
+  if (attributes != INVALID_FILE_ATTRIBUTES && IsLink(target, attributes)) {
+    targetPath_ = FinalPath(target);
+    attributes = targetPath_ != nullptr ? GetFileAttributesA(targetPath_) : INVALID_FILE_ATTRIBUTES;
+  }
+  if (targetPath_ == nullptr) {
+    targetPath_ = CopyText(target, std::strlen(target));
+  }
   if (targetPath_ == nullptr) {
     return false;
   }
   // Moving over a file would replace one its owner made read-only; writing in place would not.
-  DWORD attributes = GetFileAttributesA(targetPath_);
   replacing_ = attributes != INVALID_FILE_ATTRIBUTES;
   if (replacing_ && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
     Discard();
@@ -220,9 +310,19 @@ bool ReplacementFile::Open(const char* target) {
       break;
     }
     // Exclusive creation: a name taken between the choice and the creation is tried again.
-    fd = _open(tempPath_, _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY | _O_NOINHERIT,
-               _S_IREAD | _S_IWRITE);
-    if (fd < 0 && errno != EEXIST) {
+    // Shared for deletion, so that a crash guard can remove the file while it is still open.
+    HANDLE file = CreateFileA(tempPath_, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                              nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+      if (GetLastError() != ERROR_FILE_EXISTS) {
+        break;
+      }
+      continue;
+    }
+    fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_BINARY);
+    if (fd < 0) {
+      CloseHandle(file);
+      DeleteFileA(tempPath_);
       break;
     }
   }
@@ -260,8 +360,7 @@ bool ReplacementFile::Commit() {
   ok = (std::fclose(stream_) == 0) && ok;
   stream_ = nullptr;
   if (ok) {
-    ok = MoveFileExA(tempPath_, targetPath_, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) !=
-         0;
+    ok = MoveOver(tempPath_, targetPath_, replacing_);
   }
   if (ok) {
     ReleasePending(pendingSlot_);
@@ -305,7 +404,7 @@ FileType TypeOfEntry(const char* path) {
     return FileType::kNone;
   }
   // Symbolic links and junctions alike: removing one must not empty what it points to.
-  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+  if (IsLink(bare.get(), attributes)) {
     return FileType::kSymbolicLink;
   }
   return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? FileType::kDirectory : FileType::kOther;
@@ -381,9 +480,8 @@ bool RemoveFile(const char* path) {
   }
   // A link to a folder is a folder entry of its own; it goes without touching its target.
   DWORD attributes = GetFileAttributesA(path);
-  return attributes != INVALID_FILE_ATTRIBUTES &&
-         (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
-         (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && RemoveDirectoryA(path) != 0;
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+         IsLink(path, attributes) && RemoveDirectoryA(path) != 0;
 }
 
 bool RemoveEmptyDirectory(const char* path) {
@@ -397,10 +495,16 @@ bool MakeUniqueName(char* pattern) {
   if (length < suffixLength || std::strcmp(pattern + length - suffixLength, kSuffix) != 0) {
     return false;
   }
+  // The runtime may spoil more than the suffix when it fails (it clears the first byte once
+  // it has run out of names), so the whole pattern is put back.
+  std::unique_ptr<char[]> given(CopyText(pattern, length));
+  if (!given) {
+    return false;
+  }
   if (_mktemp_s(pattern, length + 1) == 0) {
     return true;
   }
-  std::memcpy(pattern + length - suffixLength, kSuffix, suffixLength);
+  std::memcpy(pattern, given.get(), length + 1);
   return false;
 }
 
@@ -446,6 +550,15 @@ unsigned UsableCores() {
   SYSTEM_INFO info;
   GetSystemInfo(&info);
   return info.dwNumberOfProcessors > 0 ? info.dwNumberOfProcessors : 1;
+}
+
+bool SizeOfFile(std::FILE* file, unsigned long long& bytes) {
+  struct _stat64 st;
+  if (_fstat64(_fileno(file), &st) != 0) {
+    return false;
+  }
+  bytes = static_cast<unsigned long long>(st.st_size);
+  return true;
 }
 
 unsigned long long MemoryForPictures() {

@@ -81,16 +81,15 @@ int RemoveTree(const char* path) {
 
 char* MakeTempDir(char* pattern) {
   // A pattern without six X characters at the end is refused by the name maker, unchanged.
-  static const char kSuffix[] = "XXXXXX";
-  size_t length = std::strlen(pattern);
+  // Every try starts again from the pattern as the caller gave it, which is what a failure
+  // leaves in the caller's buffer too.
+  const size_t size = std::strlen(pattern) + 1;
+  OwnedText given(StrDup(pattern));
   for (int attempt = 0; attempt < 5; ++attempt) {
-    if (platform::MakeUniqueName(pattern)) {
-      if (platform::MakePrivateDirectory(pattern)) {
-        return pattern;
-      }
-      // The next try starts again from the pattern as the caller gave it.
-      std::memcpy(pattern + length - (sizeof kSuffix - 1), kSuffix, sizeof kSuffix - 1);
+    if (platform::MakeUniqueName(pattern) && platform::MakePrivateDirectory(pattern)) {
+      return pattern;
     }
+    std::memcpy(pattern, given.get(), size);
   }
   return nullptr;
 }

@@ -22,8 +22,9 @@
 //   icon=KIND                none, warning, error, information, question or unknown
 //   text_length=N            the length in bytes of the box's text
 //   text=TEXT                the raw text, exactly N bytes, line feeds and all; nothing follows
-// Texts are the ANSI (code page) bytes the program handed to MessageBoxA, read back through
-// WM_GETTEXT; bytes outside ASCII survive only where the code page maps them.
+// Texts are the bytes the program handed to MessageBoxA, read back through WM_GETTEXT: UTF-8,
+// since the probe runs with dolvane.exe's manifest and so with its code page, as do the command
+// line and program it is given.
 //
 // Exit code 0 when exactly one box was shown and read and the process then ended; 1 for any
 // other outcome (no box, a timeout, more than one box, a text that could not be read); 2 for

@@ -80,7 +80,7 @@ check-package:
 # The Windows program, cross-compiled: $(WIN_BUILD)/dolvane.exe.
 windows:
 	scripts/install-deps --windows
-	scripts/build-freeimage --windows $(WIN_BUILD)
+	FREEIMAGE_CFLAGS=-fstack-protector-strong scripts/build-freeimage --windows $(WIN_BUILD)
 	cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
 	  -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(WIN_BUILD) -j $(JOBS)

@@ -22,6 +22,12 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
+# Stack protection for everything built with this toolchain, the codecs included; GCC links its
+# runtime (libssp) statically along with the others. The linker marks programs for address space
+# randomisation (high entropy too) and no-execute data by default.
+set(CMAKE_C_FLAGS_INIT "-fstack-protector-strong")
+set(CMAKE_CXX_FLAGS_INIT "-fstack-protector-strong")
+
 # Static runtimes for every program and DLL built with this toolchain.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")

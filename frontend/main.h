@@ -1,4 +1,4 @@
-// The program's entry routine. The system's own entry (in platform/) calls it once, after
+// The program's entry routine. The system's own entry (in app/) calls it once, after
 // InitProcess, with the raw command line; its result is the process exit code.
 #pragma once
 

@@ -1,5 +1,13 @@
-// POSIX side of the platform seam.
+// The POSIX half of the platform layer: the system's primitives. Its sections, in order:
+// - the process: start-up (signals that remove pending files), the command line, boxes;
+// - crashes: the signal handlers and the alternate stack that report a crash;
+// - files written in one piece: the primitives of common.cpp's replacement files;
+// - files and folders of the utility module: types, listings, removal, names, folders;
+// - programs started and waited for;
+// - the machine: file sizes, cores and memory.
+#include "platform/files_and_processes.h"
 #include "platform/platform.h"
+#include "platform/system.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -10,7 +18,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -19,7 +26,6 @@
 #include <ctime>
 #include <iterator>
 #include <memory>
-#include <mutex>
 #include <new>
 
 namespace platform {
@@ -27,41 +33,8 @@ namespace {
 
 mode_t gUmask = 022;
 
-// The temporary files being written, one slot per writing thread, so that an interrupting
-// signal or a crash can remove them.
-std::atomic<const char*> gPendingTemps[kMostPendingFiles];
-static_assert(std::atomic<const char*>::is_always_lock_free);
-
-// The slot that now holds `path`; kMostPendingFiles when every slot is taken, and the file is
-// then left behind by a signal (more threads than slots never write at once).
-unsigned HoldPending(const char* path) {
-  for (unsigned i = 0; i < kMostPendingFiles; ++i) {
-    const char* free = nullptr;
-    if (gPendingTemps[i].compare_exchange_strong(free, path)) {
-      return i;
-    }
-  }
-  return kMostPendingFiles;
-}
-
-void ReleasePending(unsigned slot) {
-  if (slot < kMostPendingFiles) {
-    gPendingTemps[slot].store(nullptr);
-  }
-}
-
-// Safe in a signal handler.
-void RemovePendingTemps() {
-  for (const auto& slot : gPendingTemps) {
-    const char* temp = slot.load();
-    if (temp != nullptr) {
-      unlink(temp);
-    }
-  }
-}
-
 void RemovePendingTempAndDie(int sig) {
-  RemovePendingTemps();
+  os::RemovePendingFiles();
   signal(sig, SIG_DFL);
   raise(sig);
 }
@@ -74,12 +47,7 @@ bool NeedsQuotes(const char* arg) {
 }
 
 char* CopyText(const char* text) {
-  size_t n = std::strlen(text);
-  char* copy = new (std::nothrow) char[n + 1];
-  if (copy != nullptr) {
-    std::memcpy(copy, text, n + 1);
-  }
-  return copy;
+  return os::CopyText(text, std::strlen(text));
 }
 
 // Where the data of `target` really lives, and its status in `st` (false when there is none):
@@ -100,6 +68,8 @@ char* ResolveTarget(const char* target, struct stat& st, bool& exists) {
 }
 
 }  // namespace
+
+// ---- The process ----
 
 void InitProcess() {
   // A write past a file-size limit must fail like any other write, so the save reports it and
@@ -167,21 +137,12 @@ int ShowBox(const char* text, const char* caption, BoxStyle style) {
   return ok ? 1 : 0;
 }
 
-void ExitProcess(int code) {
-  std::exit(code);
-}
+// ---- Crashes ----
 
 namespace {
 
 constexpr int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
 struct sigaction gActionsBeforeGuard[std::size(kCrashSignals)];
-// The handlers are the process's, the guards each thread's: installed while any thread holds a
-// guard, and each thread's crash reports its own text.
-std::mutex gGuardLock;
-unsigned gGuardsHeld = 0;
-thread_local const char* tCrashText = nullptr;
-thread_local const char* tCrashCaption = nullptr;
-std::atomic<bool> gCrashReported{false};
 
 void WriteAll(const char* text, size_t length) {
   while (length > 0) {
@@ -197,21 +158,15 @@ void WriteAll(const char* text, size_t length) {
 // Runs on its own stack, so that a stack overflow can be reported too; only calls that are safe
 // in a signal handler.
 void ReportCrashAndExit(int sig) {
-  RemovePendingTemps();
-  const char* text = tCrashText;
+  const char* caption = nullptr;
+  const char* text = os::TakeCrashReport(caption);
   if (text == nullptr) {
-    // A thread without a guard of its own: its crash stays a crash.
     signal(sig, SIG_DFL);
     raise(sig);
     return;
   }
-  if (gCrashReported.exchange(true)) {
-    for (;;) {
-      pause();  // another thread's crash is being reported, and ends the process
-    }
-  }
   size_t length = std::strlen(text);
-  WriteAll(tCrashCaption, std::strlen(tCrashCaption));
+  WriteAll(caption, std::strlen(caption));
   WriteAll("\n", 1);
   WriteAll(text, length);
   if (length == 0 || text[length - 1] != '\n') {
@@ -253,14 +208,11 @@ void UseCrashStack() {
 
 }  // namespace
 
-namespace {
+void os::PrepareCrashStack() {
+  UseCrashStack();
+}
 
-// Installs the handlers for the first holder and puts the previous ones back after the last.
-void HoldCrashHandlers() {
-  std::lock_guard<std::mutex> lock(gGuardLock);
-  if (gGuardsHeld++ > 0) {
-    return;
-  }
+void os::InstallCrashHandlers() {
   struct sigaction action {};
   action.sa_handler = ReportCrashAndExit;
   action.sa_flags = SA_ONSTACK;
@@ -270,76 +222,51 @@ void HoldCrashHandlers() {
   }
 }
 
-void ReleaseCrashHandlers() {
-  std::lock_guard<std::mutex> lock(gGuardLock);
-  if (--gGuardsHeld > 0) {
-    return;
-  }
+void os::RestoreCrashHandlers() {
   for (size_t i = 0; i < std::size(kCrashSignals); ++i) {
     sigaction(kCrashSignals[i], &gActionsBeforeGuard[i], nullptr);
   }
 }
 
-}  // namespace
-
-CrashGuard::CrashGuard(const char* text, const char* caption) {
-  UseCrashStack();
-  tCrashCaption = caption;
-  tCrashText = text;
-  HoldCrashHandlers();
-}
-
-CrashGuard::~CrashGuard() {
-  tCrashText = nullptr;
-  ReleaseCrashHandlers();
-}
-
-CrashHandlers::CrashHandlers() {
-  HoldCrashHandlers();
-}
-
-CrashHandlers::~CrashHandlers() {
-  ReleaseCrashHandlers();
-}
-
-ReplacementFile::~ReplacementFile() {
-  Discard();
-}
-
-bool ReplacementFile::Open(const char* target) {
-  Discard();
-  struct stat existing;
-  targetPath_ = ResolveTarget(target, existing, replacing_);
-  if (targetPath_ == nullptr) {
-    return false;
+void os::WaitForever() {
+  for (;;) {
+    pause();
   }
+}
+
+// ---- Files written in one piece ----
+
+size_t os::DirectoryLength(const char* path) {
+  const char* slash = std::strrchr(path, '/');
+  return (slash == nullptr) ? 0 : static_cast<size_t>(slash - path) + 1;
+}
+
+bool os::RemoveFileNow(const char* path) {
+  return unlink(path) == 0;
+}
+
+std::FILE* os::CreateReplacement(const char* target, char*& targetPath, char*& tempPath,
+                                 bool& replacing) {
+  struct stat existing;
+  targetPath = ResolveTarget(target, existing, replacing);
   // Renaming over a file needs only the directory's permission; a file its owner made read-only
   // must stay as protected as it was when it was written in place.
-  if (replacing_ && access(targetPath_, W_OK) != 0) {
-    Discard();
-    return false;
+  if (targetPath == nullptr || (replacing && access(targetPath, W_OK) != 0)) {
+    return nullptr;
   }
-  // The temporary file sits in the target's directory so the final rename cannot cross file
-  // systems. A short fixed name keeps it valid whatever the length of the target's own name.
-  static const char kTempName[] = ".dolvane-XXXXXX";
-  const char* slash = std::strrchr(targetPath_, '/');
-  size_t dirLength = (slash == nullptr) ? 0 : static_cast<size_t>(slash - targetPath_) + 1;
-  tempPath_ = new (std::nothrow) char[dirLength + sizeof kTempName];
-  if (tempPath_ == nullptr) {
-    return false;
+  tempPath = TemporaryNameBeside(targetPath);
+  int fd = tempPath != nullptr ? mkostemp(tempPath, O_CLOEXEC) : -1;
+  std::FILE* stream = fd >= 0 ? fdopen(fd, "wb") : nullptr;
+  if (stream == nullptr) {
+    if (fd >= 0) {
+      close(fd);
+      unlink(tempPath);
+    }
+    delete[] tempPath;
+    tempPath = nullptr;
+    return nullptr;
   }
-  std::memcpy(tempPath_, targetPath_, dirLength);
-  std::memcpy(tempPath_ + dirLength, kTempName, sizeof kTempName);
-
-  int fd = mkostemp(tempPath_, O_CLOEXEC);
-  if (fd < 0) {
-    delete[] tempPath_;
-    tempPath_ = nullptr;
-    return false;
-  }
-  pendingSlot_ = HoldPending(tempPath_);
-
-  if (replacing_ && S_ISREG(existing.st_mode)) {
+  if (replacing && S_ISREG(existing.st_mode)) {
     // Keep the replaced file's owner where allowed (only root may give files away) and its
     // permission bits in any case.
     if (fchown(fd, existing.st_uid, existing.st_gid) != 0) {
@@ -349,61 +276,18 @@ bool ReplacementFile::Open(const char* target) {
   } else {
     fchmod(fd, 0666 & ~gUmask);
   }
-
-  stream_ = fdopen(fd, "wb");
-  if (stream_ == nullptr) {
-    close(fd);
-    Discard();
-    return false;
-  }
-  // The library hands its encoder's output over a few kilobytes at a time.
-  buffer_ = new (std::nothrow) char[kReplacementBufferBytes];
-  if (buffer_ != nullptr) {
-    setvbuf(stream_, buffer_, _IOFBF, kReplacementBufferBytes);
-  }
-  return true;
+  return stream;
 }
 
-bool ReplacementFile::Commit() {
-  if (stream_ == nullptr) {
-    return false;
-  }
-  bool ok = std::fflush(stream_) == 0 && std::ferror(stream_) == 0;
-  // Before an existing file is replaced, its successor must be on disk: otherwise a crash right
-  // after the rename could leave neither.
-  if (ok && replacing_) {
-    ok = fsync(fileno(stream_)) == 0;
-  }
-  ok = (std::fclose(stream_) == 0) && ok;
-  stream_ = nullptr;
-  if (ok) {
-    ok = std::rename(tempPath_, targetPath_) == 0;
-  }
-  if (ok) {
-    ReleasePending(pendingSlot_);
-    delete[] tempPath_;
-    tempPath_ = nullptr;
-  }
-  Discard();
-  return ok;
+bool os::StoreOnDisk(std::FILE* stream) {
+  return fsync(fileno(stream)) == 0;
 }
 
-void ReplacementFile::Discard() {
-  if (stream_ != nullptr) {
-    std::fclose(stream_);
-    stream_ = nullptr;
-  }
-  delete[] buffer_;
-  buffer_ = nullptr;
-  if (tempPath_ != nullptr) {
-    unlink(tempPath_);
-    ReleasePending(pendingSlot_);
-    delete[] tempPath_;
-    tempPath_ = nullptr;
-  }
-  delete[] targetPath_;
-  targetPath_ = nullptr;
+bool os::MoveIntoPlace(const char* temp, const char* target, bool /*replacing*/) {
+  return std::rename(temp, target) == 0;
 }
+
+// ---- Files and folders of the utility module ----
 
 namespace {
 
@@ -521,6 +405,8 @@ bool MakeUniqueName(char* pattern) {
 bool MakePrivateDirectory(const char* path) {
   return mkdir(path, 0700) == 0;
 }
+
+// ---- Programs started and waited for ----
 
 namespace {
 
@@ -663,6 +549,8 @@ int SpawnAndWait(const char* name, char* const* fields) {
   }
   return RunAndWait(program.get(), args.get());
 }
+
+// ---- The machine ----
 
 unsigned UsableCores() {
   cpu_set_t cores;

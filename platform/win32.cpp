@@ -1,5 +1,14 @@
-// Windows side of the platform seam.
+// The Windows half of the platform layer: the system's primitives. Its sections, in order:
+// - helpers: separators, links and where they lead;
+// - the process: start-up, the command line, boxes;
+// - crashes: the exception filter and abort handler that report a crash;
+// - files written in one piece: the primitives of common.cpp's replacement files;
+// - files and folders of the utility module: types, listings, removal, names, folders;
+// - programs started and waited for;
+// - the machine: file sizes, cores and memory.
+#include "platform/files_and_processes.h"
 #include "platform/platform.h"
+#include "platform/system.h"
 
 // windows.h first: the other system headers build on it.
 #include <windows.h>
@@ -11,7 +20,6 @@
 #include <io.h>
 #include <process.h>
 #include <sys/stat.h>
-#include <atomic>
 #include <bit>
 #include <cerrno>
 #include <csignal>
@@ -19,23 +27,18 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <new>
 
 namespace platform {
+
+using os::CopyText;
+
+// ---- Helpers ----
+
 namespace {
 
 bool IsSeparator(char c) {
   return c == '/' || c == '\\';
-}
-
-char* CopyText(const char* text, size_t length) {
-  char* copy = new (std::nothrow) char[length + 1];
-  if (copy != nullptr) {
-    std::memcpy(copy, text, length);
-    copy[length] = '\0';
-  }
-  return copy;
 }
 
 // The length of `path` without trailing separators, which the runtime's status call refuses;
@@ -47,17 +50,6 @@ size_t LengthWithoutTrailingSeparators(const char* path) {
     --length;
   }
   return length;
-}
-
-// Where the directory part of `path` ends: after its last separator, or after a drive's colon.
-size_t DirectoryLength(const char* path) {
-  size_t end = 0;
-  for (size_t i = 0; path[i] != '\0'; ++i) {
-    if (IsSeparator(path[i]) || (i == 1 && path[i] == ':')) {
-      end = i + 1;
-    }
-  }
-  return end;
 }
 
 // Whether `path` names a symbolic link or a junction itself. Other reparse points (cloud
@@ -106,33 +98,157 @@ char* FinalPath(const char* target) {
   return path;
 }
 
-// The temporary files being written, one slot per writing thread, so that a crash can remove
-// them.
-std::atomic<const char*> gPendingTemps[kMostPendingFiles];
+}  // namespace
 
-// The slot that now holds `path`; kMostPendingFiles when every slot is taken (more threads
-// than slots never write at once).
-unsigned HoldPending(const char* path) {
-  for (unsigned i = 0; i < kMostPendingFiles; ++i) {
-    const char* free = nullptr;
-    if (gPendingTemps[i].compare_exchange_strong(free, path)) {
-      return i;
-    }
-  }
-  return kMostPendingFiles;
+// ---- The process ----
+
+void InitProcess() {
+  // A drive without a medium must fail the call that touched it, not stop the cut with a
+  // system box that a script cannot answer.
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
 }
 
-void ReleasePending(unsigned slot) {
-  if (slot < kMostPendingFiles) {
-    gPendingTemps[slot].store(nullptr);
+const char* RawCommandLine(int /*argc*/, char** /*argv*/) {
+  return GetCommandLineA();
+}
+
+int ShowBox(const char* text, const char* caption, BoxStyle style) {
+  UINT type = (style == BoxStyle::kWarning) ? MB_ICONWARNING : MB_OK;
+  return MessageBoxA(nullptr, text, caption, type);
+}
+
+// ---- Crashes ----
+
+namespace {
+
+LPTOP_LEVEL_EXCEPTION_FILTER gFilterBeforeGuard = nullptr;
+void (*gAbortBeforeGuard)(int) = SIG_DFL;
+
+[[noreturn]] void ReportCrashAndExit(int exitCode, const char* text, const char* caption) {
+  if (text != nullptr) {
+    MessageBoxA(nullptr, text, caption, MB_ICONWARNING);
   }
+  // Nothing of the damaged process runs any more: no end-of-process handlers.
+  TerminateProcess(GetCurrentProcess(), static_cast<UINT>(exitCode));
+  _exit(exitCode);
+}
+
+LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* /*exception*/) {
+  const char* caption = nullptr;
+  const char* text = os::TakeCrashReport(caption);
+  if (text == nullptr) {
+    return EXCEPTION_CONTINUE_SEARCH;  // a thread without a guard: its crash stays a crash
+  }
+  ReportCrashAndExit(1, text, caption);
+}
+
+void OnAbort(int /*sig*/) {
+  const char* caption = nullptr;
+  const char* text = os::TakeCrashReport(caption);
+  ReportCrashAndExit(text == nullptr ? 3 : 1, text, caption);  // 3: what abort ends a process with
+}
+
+}  // namespace
+
+void os::PrepareCrashStack() {}
+
+void os::InstallCrashHandlers() {
+  gFilterBeforeGuard = SetUnhandledExceptionFilter(OnUnhandledException);
+  gAbortBeforeGuard = std::signal(SIGABRT, OnAbort);
+}
+
+void os::RestoreCrashHandlers() {
+  SetUnhandledExceptionFilter(gFilterBeforeGuard);
+  std::signal(SIGABRT, gAbortBeforeGuard);
+}
+
+void os::WaitForever() {
+  for (;;) {
+    Sleep(INFINITE);
+  }
+}
+
+// ---- Files written in one piece ----
+
+// Where the directory part of `path` ends: after its last separator, or after a drive's colon.
+size_t os::DirectoryLength(const char* path) {
+  size_t end = 0;
+  for (size_t i = 0; path[i] != '\0'; ++i) {
+    if (IsSeparator(path[i]) || (i == 1 && path[i] == ':')) {
+      end = i + 1;
+    }
+  }
+  return end;
+}
+
+bool os::RemoveFileNow(const char* path) {
+  return DeleteFileA(path) != 0;
+}
+
+std::FILE* os::CreateReplacement(const char* target, char*& targetPath, char*& tempPath,
+                                 bool& replacing) {
+  // A link has the file it points to replaced; a dangling one is replaced itself.
+  DWORD attributes = GetFileAttributesA(target);
+  if (attributes != INVALID_FILE_ATTRIBUTES && IsLink(target, attributes)) {
+    targetPath = FinalPath(target);
+    attributes = targetPath != nullptr ? GetFileAttributesA(targetPath) : INVALID_FILE_ATTRIBUTES;
+  }
+  if (targetPath == nullptr) {
+    targetPath = CopyText(target, std::strlen(target));
+  }
+  // Moving over a file would replace one its owner made read-only; writing in place would not.
+  replacing = attributes != INVALID_FILE_ATTRIBUTES;
+  if (targetPath == nullptr || (replacing && (attributes & FILE_ATTRIBUTE_READONLY) != 0)) {
+    return nullptr;
+  }
+  tempPath = TemporaryNameBeside(targetPath);
+  std::unique_ptr<char[]> pattern(tempPath != nullptr ? CopyText(tempPath, std::strlen(tempPath))
+                                                      : nullptr);
+  std::FILE* stream = nullptr;
+  for (int attempt = 0; pattern && attempt < 10 && stream == nullptr; ++attempt) {
+    std::strcpy(tempPath, pattern.get());
+    if (!MakeUniqueName(tempPath)) {
+      break;
+    }
+    // Exclusive creation: a name taken between the choice and the creation is tried again.
+    // Shared for deletion, so that a crash guard can remove the file while it is still open.
+    HANDLE file = CreateFileA(tempPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+      if (GetLastError() != ERROR_FILE_EXISTS) {
+        break;
+      }
+      continue;
+    }
+    // The runtime's descriptor and stream take the handle over, and close it with the stream.
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_BINARY);
+    stream = fd >= 0 ? _fdopen(fd, "wb") : nullptr;
+    if (stream == nullptr) {
+      if (fd >= 0) {
+        _close(fd);
+      } else {
+        CloseHandle(file);
+      }
+      DeleteFileA(tempPath);
+      break;
+    }
+  }
+  if (stream == nullptr) {
+    delete[] tempPath;
+    tempPath = nullptr;
+  }
+  return stream;
+}
+
+bool os::StoreOnDisk(std::FILE* stream) {
+  return _commit(_fileno(stream)) == 0;
 }
 
 // Moves the finished file `temp` (a name ending in six unique characters) to `target`. A file
 // that is there is replaced the way Windows replaces documents, keeping its attributes, security
 // and alternate streams. Without a backup name a failed replacement may leave the old file gone;
 // with one, the old file is put back under its name whenever the new one is not in place.
-bool MoveOver(const char* temp, const char* target, bool replacing) {
+bool os::MoveIntoPlace(const char* temp, const char* target, bool replacing) {
   if (replacing) {
     // The replacement takes the attributes first, for systems whose ReplaceFile does not.
     constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
@@ -165,228 +281,7 @@ bool MoveOver(const char* temp, const char* target, bool replacing) {
   return MoveFileExA(temp, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
-}  // namespace
-
-void InitProcess() {
-  // A drive without a medium must fail the call that touched it, not stop the cut with a
-  // system box that a script cannot answer.
-  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-}
-
-const char* RawCommandLine(int /*argc*/, char** /*argv*/) {
-  return GetCommandLineA();
-}
-
-int ShowBox(const char* text, const char* caption, BoxStyle style) {
-  UINT type = (style == BoxStyle::kWarning) ? MB_ICONWARNING : MB_OK;
-  return MessageBoxA(nullptr, text, caption, type);
-}
-
-void ExitProcess(int code) {
-  std::exit(code);
-}
-
-namespace {
-
-// The filter and the abort handler are the process's, the guards each thread's: installed
-// while any thread holds a guard, and each thread's crash reports its own text.
-std::mutex gGuardLock;
-unsigned gGuardsHeld = 0;
-thread_local const char* tCrashText = nullptr;
-thread_local const char* tCrashCaption = nullptr;
-std::atomic<bool> gCrashReported{false};
-LPTOP_LEVEL_EXCEPTION_FILTER gFilterBeforeGuard = nullptr;
-void (*gAbortBeforeGuard)(int) = SIG_DFL;
-
-[[noreturn]] void ReportCrashAndExit(int exitCode) {
-  for (const auto& slot : gPendingTemps) {
-    const char* temp = slot.load();
-    if (temp != nullptr) {
-      DeleteFileA(temp);
-    }
-  }
-  const char* text = tCrashText;
-  if (gCrashReported.exchange(true)) {
-    Sleep(INFINITE);  // another thread's crash is being reported, and ends the process
-  }
-  if (text != nullptr) {
-    MessageBoxA(nullptr, text, tCrashCaption, MB_ICONWARNING);
-  }
-  // Nothing of the damaged process runs any more: no end-of-process handlers.
-  TerminateProcess(GetCurrentProcess(), static_cast<UINT>(exitCode));
-  _exit(exitCode);
-}
-
-LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* /*exception*/) {
-  if (tCrashText == nullptr) {
-    return EXCEPTION_CONTINUE_SEARCH;  // a thread without a guard: its crash stays a crash
-  }
-  ReportCrashAndExit(1);
-}
-
-void OnAbort(int /*sig*/) {
-  ReportCrashAndExit(tCrashText == nullptr ? 3 : 1);  // 3: what abort ends a process with
-}
-
-}  // namespace
-
-namespace {
-
-// Installs the handlers for the first holder and puts the previous ones back after the last.
-void HoldCrashHandlers() {
-  std::lock_guard<std::mutex> lock(gGuardLock);
-  if (gGuardsHeld++ == 0) {
-    gFilterBeforeGuard = SetUnhandledExceptionFilter(OnUnhandledException);
-    gAbortBeforeGuard = std::signal(SIGABRT, OnAbort);
-  }
-}
-
-void ReleaseCrashHandlers() {
-  std::lock_guard<std::mutex> lock(gGuardLock);
-  if (--gGuardsHeld == 0) {
-    SetUnhandledExceptionFilter(gFilterBeforeGuard);
-    std::signal(SIGABRT, gAbortBeforeGuard);
-  }
-}
-
-}  // namespace
-
-CrashGuard::CrashGuard(const char* text, const char* caption) {
-  tCrashCaption = caption;
-  tCrashText = text;
-  HoldCrashHandlers();
-}
-
-CrashGuard::~CrashGuard() {
-  tCrashText = nullptr;
-  ReleaseCrashHandlers();
-}
-
-CrashHandlers::CrashHandlers() {
-  HoldCrashHandlers();
-}
-
-CrashHandlers::~CrashHandlers() {
-  ReleaseCrashHandlers();
-}
-
-ReplacementFile::~ReplacementFile() {
-  Discard();
-}
-
-bool ReplacementFile::Open(const char* target) {
-  Discard();
-  // A link has the file it points to replaced; a dangling one is replaced itself.
-  DWORD attributes = GetFileAttributesA(target);
-  if (attributes != INVALID_FILE_ATTRIBUTES && IsLink(target, attributes)) {
-    targetPath_ = FinalPath(target);
-    attributes = targetPath_ != nullptr ? GetFileAttributesA(targetPath_) : INVALID_FILE_ATTRIBUTES;
-  }
-  if (targetPath_ == nullptr) {
-    targetPath_ = CopyText(target, std::strlen(target));
-  }
-  if (targetPath_ == nullptr) {
-    return false;
-  }
-  // Moving over a file would replace one its owner made read-only; writing in place would not.
-  replacing_ = attributes != INVALID_FILE_ATTRIBUTES;
-  if (replacing_ && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-    Discard();
-    return false;
-  }
-  // The temporary file sits in the target's folder so the final move cannot cross volumes.
-  static const char kTempName[] = ".dolvane-XXXXXX";
-  size_t dirLength = DirectoryLength(targetPath_);
-  tempPath_ = new (std::nothrow) char[dirLength + sizeof kTempName];
-  if (tempPath_ == nullptr) {
-    Discard();
-    return false;
-  }
-  int fd = -1;
-  for (int attempt = 0; attempt < 10 && fd < 0; ++attempt) {
-    std::memcpy(tempPath_, targetPath_, dirLength);
-    std::memcpy(tempPath_ + dirLength, kTempName, sizeof kTempName);
-    if (!MakeUniqueName(tempPath_)) {
-      break;
-    }
-    // Exclusive creation: a name taken between the choice and the creation is tried again.
-    // Shared for deletion, so that a crash guard can remove the file while it is still open.
-    HANDLE file = CreateFileA(tempPath_, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                              nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-      if (GetLastError() != ERROR_FILE_EXISTS) {
-        break;
-      }
-      continue;
-    }
-    fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_BINARY);
-    if (fd < 0) {
-      CloseHandle(file);
-      DeleteFileA(tempPath_);
-      break;
-    }
-  }
-  if (fd < 0) {
-    delete[] tempPath_;
-    tempPath_ = nullptr;
-    Discard();
-    return false;
-  }
-  pendingSlot_ = HoldPending(tempPath_);
-  stream_ = _fdopen(fd, "wb");
-  if (stream_ == nullptr) {
-    _close(fd);
-    Discard();
-    return false;
-  }
-  // The library hands its encoder's output over a few kilobytes at a time.
-  buffer_ = new (std::nothrow) char[kReplacementBufferBytes];
-  if (buffer_ != nullptr) {
-    setvbuf(stream_, buffer_, _IOFBF, kReplacementBufferBytes);
-  }
-  return true;
-}
-
-bool ReplacementFile::Commit() {
-  if (stream_ == nullptr) {
-    return false;
-  }
-  bool ok = std::fflush(stream_) == 0 && std::ferror(stream_) == 0;
-  // Before an existing file is replaced, its successor must be on disk: otherwise a crash right
-  // after the move could leave neither.
-  if (ok && replacing_) {
-    ok = _commit(_fileno(stream_)) == 0;
-  }
-  ok = (std::fclose(stream_) == 0) && ok;
-  stream_ = nullptr;
-  if (ok) {
-    ok = MoveOver(tempPath_, targetPath_, replacing_);
-  }
-  if (ok) {
-    ReleasePending(pendingSlot_);
-    delete[] tempPath_;
-    tempPath_ = nullptr;
-  }
-  Discard();
-  return ok;
-}
-
-void ReplacementFile::Discard() {
-  if (stream_ != nullptr) {
-    std::fclose(stream_);
-    stream_ = nullptr;
-  }
-  delete[] buffer_;
-  buffer_ = nullptr;
-  if (tempPath_ != nullptr) {
-    _unlink(tempPath_);
-    ReleasePending(pendingSlot_);
-    delete[] tempPath_;
-    tempPath_ = nullptr;
-  }
-  delete[] targetPath_;
-  targetPath_ = nullptr;
-}
+// ---- Files and folders of the utility module ----
 
 FileType TypeOf(const char* path) {
   std::unique_ptr<char[]> bare(CopyText(path, LengthWithoutTrailingSeparators(path)));
@@ -553,11 +448,12 @@ unsigned UsableCores() {
 }
 
 bool SizeOfFile(std::FILE* file, unsigned long long& bytes) {
-  struct _stat64 st;
-  if (_fstat64(_fileno(file), &st) != 0) {
+  LARGE_INTEGER size;
+  auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+  if (handle == INVALID_HANDLE_VALUE || !GetFileSizeEx(handle, &size)) {
     return false;
   }
-  bytes = static_cast<unsigned long long>(st.st_size);
+  bytes = static_cast<unsigned long long>(size.QuadPart);
   return true;
 }
 

@@ -4,7 +4,7 @@
 #include <memory>
 #include <new>
 
-#include "platform/platform.h"
+#include "platform/files_and_processes.h"
 #include "util/argument_lists.h"
 #include "util/strings_and_paths.h"
 

@@ -1,5 +1,5 @@
-// The system's entry on POSIX. Kept apart from posix.cpp so that the tests, which bring their
-// own main, can link everything else.
+// The system's entry on POSIX, above the front end it starts. Apart from the core library so
+// that the tests, which bring their own main, can link everything else.
 #include <memory>
 
 #include "frontend/main.h"

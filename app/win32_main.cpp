@@ -1,5 +1,6 @@
-// The system's entry on Windows: a desktop program, so no console opens behind its boxes. Kept
-// apart from win32.cpp so that the tests, which bring their own main, can link everything else.
+// The system's entry on Windows, above the front end it starts: a desktop program, so no console
+// opens behind its boxes. Apart from the core library so that the tests, which bring their own
+// main, can link everything else.
 #include <windows.h>
 
 #include "frontend/main.h"

@@ -6,7 +6,9 @@ include(GNUInstallDirs)
 # Debian wants manual pages compressed with gzip -9n: -n leaves the name and time out, so the
 # same page always gives the same file.
 find_program(GZIP_PROGRAM gzip REQUIRED)
-set(DOLVANE_MAN_PAGE ${CMAKE_CURRENT_SOURCE_DIR}/doc/dolvane.1)
+# The page names the project's version, filled in here.
+set(DOLVANE_MAN_PAGE ${CMAKE_CURRENT_BINARY_DIR}/dolvane.1)
+configure_file(${CMAKE_CURRENT_SOURCE_DIR}/doc/dolvane.1 ${DOLVANE_MAN_PAGE} @ONLY)
 set(DOLVANE_MAN_PAGE_GZ ${CMAKE_CURRENT_BINARY_DIR}/dolvane.1.gz)
 add_custom_command(OUTPUT ${DOLVANE_MAN_PAGE_GZ}
   COMMAND ${GZIP_PROGRAM} -9 -n -c ${DOLVANE_MAN_PAGE} > ${DOLVANE_MAN_PAGE_GZ}

@@ -21,8 +21,7 @@ target_compile_definitions(dolvane_tests PRIVATE
 add_dependencies(dolvane_tests dolvane_report_command_line)
 
 # With the program's resources, so that its manifest gives the probe the same code page.
-add_executable(dolvane_box_probe windows/box_probe.cpp ${PROJECT_SOURCE_DIR}/res/dolvane.rc)
-target_include_directories(dolvane_box_probe PRIVATE ${PROJECT_BINARY_DIR}/res)
+add_executable(dolvane_box_probe windows/box_probe.cpp ${DOLVANE_RESOURCES})
 target_compile_options(dolvane_box_probe PRIVATE ${DOLVANE_WARNINGS})
 target_link_libraries(dolvane_box_probe PRIVATE user32 gdi32)
 

@@ -472,11 +472,19 @@ bool SavePicture(FIBITMAP* picture, const char* fileName, int32_t saveFlags,
   return EncodePicture(picture, fileName, saveFlags, source, encoded) && encoded.MoveIntoPlace();
 }
 
+namespace {
+
+// Whether the rectangle lies inside the picture and holds a pixel. The library swaps a reversed
+// rectangle; an empty or reversed one is no piece here.
+bool IsPieceOf(FIBITMAP* picture, int64_t left, int64_t top, int64_t right, int64_t bottom) {
+  return left >= 0 && top >= 0 && right <= int64_t{FreeImage_GetWidth(picture)} &&
+         bottom <= int64_t{FreeImage_GetHeight(picture)} && left < right && top < bottom;
+}
+
+}  // namespace
+
 Picture CopyRectangle(FIBITMAP* picture, int64_t left, int64_t top, int64_t right, int64_t bottom) {
-  int64_t width = FreeImage_GetWidth(picture);
-  int64_t height = FreeImage_GetHeight(picture);
-  // The library swaps a reversed rectangle; an empty or reversed one is no piece here.
-  if (left < 0 || top < 0 || right > width || bottom > height || left >= right || top >= bottom) {
+  if (!IsPieceOf(picture, left, top, right, bottom)) {
     return nullptr;
   }
   return Picture(FreeImage_Copy(picture, static_cast<int>(left), static_cast<int>(top),
@@ -484,9 +492,7 @@ Picture CopyRectangle(FIBITMAP* picture, int64_t left, int64_t top, int64_t righ
 }
 
 Picture PieceOf(FIBITMAP* picture, int64_t left, int64_t top, int64_t right, int64_t bottom) {
-  int64_t width = FreeImage_GetWidth(picture);
-  int64_t height = FreeImage_GetHeight(picture);
-  if (left < 0 || top < 0 || right > width || bottom > height || left >= right || top >= bottom) {
+  if (!IsPieceOf(picture, left, top, right, bottom)) {
     return nullptr;
   }
   // A view of 1- and 4-bit pixels must start on a whole byte; those pieces are copied.

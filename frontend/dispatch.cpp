@@ -68,7 +68,7 @@ const char* AboutText() {
 Command ParseCommandLine(int count, char* const* tokens) {
   Command usage;
   Command command;
-  char mode = '-';
+  CommandKind mode = CommandKind::kUsage;  // the last mode option's, while none has come
   if (count < 2) {
     return usage;
   }
@@ -81,11 +81,11 @@ Command ParseCommandLine(int count, char* const* tokens) {
     switch (option) {
       case Option::kWide:
       case Option::kHigh:
-        mode = (option == Option::kWide) ? 'w' : 'h';
+        mode = (option == Option::kWide) ? CommandKind::kWide : CommandKind::kHigh;
         command.sizeText = tokens[i + 1];
         break;
       case Option::kGrid:
-        mode = 'g';
+        mode = CommandKind::kGrid;
         command.rows = ReadInteger(tokens[i + 1]);
         command.cols = ReadInteger(tokens[i + 2]);
         break;
@@ -101,23 +101,14 @@ Command ParseCommandLine(int count, char* const* tokens) {
     }
     i += 1 + values;
   }
-  switch (mode) {
-    case 'w':
-    case 'h':
-      if (command.nameCount >= 1) {
-        command.kind = (mode == 'w') ? CommandKind::kWide : CommandKind::kHigh;
-        return command;
-      }
-      return usage;
-    case 'g':
-      if (command.nameCount == 1) {
-        command.kind = CommandKind::kGrid;
-        return command;
-      }
-      return usage;
-    default:
-      return usage;
+  // A two-piece cut takes one to three names, a grid exactly one.
+  const bool runnable =
+      (mode == CommandKind::kGrid) ? command.nameCount == 1 : command.nameCount >= 1;
+  if (mode == CommandKind::kUsage || !runnable) {
+    return usage;
   }
+  command.kind = mode;
+  return command;
 }
 
 bool IsAboutRequest(int count, char* const* tokens) {

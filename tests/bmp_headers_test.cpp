@@ -10,12 +10,12 @@
 #include <gtest/gtest.h>
 
 #include "cutter/picture_files.h"
+#include "support/crafted_bytes.h"
 #include "support/e2e_helpers.h"
 
 namespace testing_support {
 namespace {
 
-constexpr uint32_t kRgb = 0, kBitFields = 3, kAlphaBitFields = 6;
 constexpr unsigned kWidth = 3, kHeight = 2;  // 3 pixels leave padding at the end of 24-bit rows
 
 struct HeaderCase {
@@ -48,7 +48,7 @@ uint32_t UnderMask(uint32_t value, uint32_t mask) {
 
 std::string BmpFile(const HeaderCase& c) {
   const uint32_t standard[4] = {0xFF0000, 0xFF00, 0xFF, c.bitCount == 32 ? 0xFF000000 : 0};
-  const uint32_t* layout = c.compression == kRgb ? standard : c.masks;
+  const uint32_t* layout = c.compression == kBmpRgb ? standard : c.masks;
   const int shifts[4] = {16, 8, 0, 24};  // of red, green, blue and alpha in SourcePixel
   std::string pixels;
   for (unsigned row = 0; row < kHeight; ++row) {
@@ -75,18 +75,18 @@ std::string BmpFile(const HeaderCase& c) {
 }
 
 const HeaderCase kHeaders[] = {
-    {40, 24, kRgb, {}, false},
+    {40, 24, kBmpRgb, {}, false},
     {40, 32, kBitFields, {0xFF, 0xFF00, 0xFF0000, 0xFF000000}, false},
     {40, 32, kAlphaBitFields, {0xFF000000, 0xFF0000, 0xFF00, 0xFF}, true},
-    {52, 24, kRgb, {0xFF, 0xFF00, 0xFF0000, 0}, false},
+    {52, 24, kBmpRgb, {0xFF, 0xFF00, 0xFF0000, 0}, false},
     {52, 32, kBitFields, {0xFF00, 0xFF0000, 0xFF000000, 0xFF}, false},
     {56, 32, kBitFields, {0xFF, 0xFF000000, 0xFF0000, 0xFF00}, false},
-    {108, 24, kRgb, {0xFF, 0xFF00, 0xFF0000, 0xFF000000}, true},
+    {108, 24, kBmpRgb, {0xFF, 0xFF00, 0xFF0000, 0xFF000000}, true},
     {108, 32, kBitFields, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}, false},
-    {124, 24, kRgb, {0xFF, 0xFF00, 0xFF0000, 0xFF000000}, false},
+    {124, 24, kBmpRgb, {0xFF, 0xFF00, 0xFF0000, 0xFF000000}, false},
     {124, 32, kBitFields, {0xFF00, 0xFF, 0xFF000000, 0xFF0000}, true},
     {124, 16, kBitFields, {0xF00, 0xF0, 0xF, 0xF000}, false},
-    {64, 24, kRgb, {}, false},
+    {64, 24, kBmpRgb, {}, false},
 };
 
 TEST(BmpHeadersTest, EverySizeLoadsItsPixelsAlphaAndResolution) {
@@ -103,7 +103,7 @@ TEST(BmpHeadersTest, EverySizeLoadsItsPixelsAlphaAndResolution) {
     ASSERT_EQ(FreeImage_GetHeight(picture.get()), kHeight);
     EXPECT_EQ(FreeImage_GetDotsPerMeterX(picture.get()), 3780u);
     EXPECT_EQ(FreeImage_GetDotsPerMeterY(picture.get()), 2000u);
-    bool hasAlpha = c.compression != kRgb && c.masks[3] != 0 &&
+    bool hasAlpha = c.compression != kBmpRgb && c.masks[3] != 0 &&
                     (c.headerSize >= 56 || c.compression == kAlphaBitFields);
     for (unsigned y = 0; y < kHeight; ++y) {
       for (unsigned x = 0; x < kWidth; ++x) {

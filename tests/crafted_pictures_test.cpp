@@ -7,54 +7,16 @@
 
 #include <gtest/gtest.h>
 
+#include "support/crafted_bytes.h"
 #include "support/e2e_helpers.h"
 #include "support/run_program.h"
 
 namespace testing_support {
 namespace {
 
-// Builders of crafted files: each returns the whole file.
-
-// Tags and value types of EXIF directory entries.
-enum : uint32_t { kByte = 1, kText = 2, kLong = 4, kBytes = 7 };
+// Tags of EXIF directory entries.
 enum : uint32_t { kMake = 0x010F, kThumbnailAt = 0x0201, kThumbnailSize = 0x0202 };
 enum : uint32_t { kMakerNote = 0x927C };
-
-// An EXIF directory entry: tag, type, count, then the value itself or the offset of the value.
-std::string Entry(uint32_t tag, uint32_t type, uint32_t count, uint32_t value) {
-  return LittleEndian(tag, 2) + LittleEndian(type, 2) + LittleEndian(count, 4) +
-         LittleEndian(value, 4);
-}
-
-// A small JPEG picture with an APP1 segment holding `block` right after its start marker.
-std::string JpegWithApp1(const std::string& block) {
-  TempDir dir;
-  WritePicture(MakePicture(Kind::kRgb24, 16, 16).get(), dir / "plain.jpg");
-  const std::string jpeg = ReadBytes(dir / "plain.jpg");
-  const std::string length = LittleEndian(static_cast<uint32_t>(block.size() + 2), 2);
-  return jpeg.substr(0, 2) + "\xFF\xE1" + length[1] + length[0] + block + jpeg.substr(2);
-}
-
-// A JPEG picture whose EXIF block has a little-endian TIFF header, then `rest`, where the first
-// directory starts (offset 8: offsets count from the header).
-std::string JpegWithExif(const std::string& rest) {
-  return JpegWithApp1(std::string("Exif\0\0II*\0", 10) + LittleEndian(8, 4) + rest);
-}
-
-// BMP compressions.
-enum : uint32_t { kRle8 = 1, kRle4 = 2, kBitFields = 3 };
-
-// A BMP file with a 40-byte info header; `palette` holds 4 bytes a colour.
-std::string Bmp(uint32_t width, uint32_t height, uint32_t bits, uint32_t compression,
-                const std::string& palette, const std::string& data) {
-  const auto dataSize = static_cast<uint32_t>(data.size());
-  return BmpWithPixelsAfter(
-      LittleEndian(40, 4) + LittleEndian(width, 4) + LittleEndian(height, 4) + LittleEndian(1, 2) +
-          LittleEndian(bits, 2) + LittleEndian(compression, 4) + LittleEndian(dataSize, 4) +
-          LittleEndian(2835, 4) + LittleEndian(2835, 4) +
-          LittleEndian(static_cast<uint32_t>(palette.size() / 4), 4) + LittleEndian(0, 4) + palette,
-      data);
-}
 
 struct CraftedCase {
   const char* name;  // the file's name; its extension picks the reader
@@ -75,8 +37,8 @@ const CraftedCase kCrafted[] = {
     {"exif-thumbnail-wraps.jpg",
      [] {
        return JpegWithExif(LittleEndian(0, 2) + LittleEndian(14, 4) + LittleEndian(2, 2) +
-                           Entry(kThumbnailAt, kLong, 1, 0xFFFFFFF0) +
-                           Entry(kThumbnailSize, kLong, 1, 32) + LittleEndian(0, 4));
+                           ExifEntry(kThumbnailAt, kLong, 1, 0xFFFFFFF0) +
+                           ExifEntry(kThumbnailSize, kLong, 1, 32) + LittleEndian(0, 4));
      },
      true},
     // A Fujifilm maker note at the end of a long block; its directory, counted from the note,
@@ -84,7 +46,7 @@ const CraftedCase kCrafted[] = {
     {"exif-maker-note-directory-far.jpg",
      [] {
        const uint32_t note = 60026;  // after the first directory (26) and zeros
-       return JpegWithExif(LittleEndian(1, 2) + Entry(kMakerNote, kBytes, 12, note) +
+       return JpegWithExif(LittleEndian(1, 2) + ExifEntry(kMakerNote, kUndefined, 12, note) +
                            LittleEndian(0, 4) + std::string(note - 26, '\0') + "FUJIFILM" +
                            LittleEndian(note + 11, 4));
      },
@@ -92,24 +54,25 @@ const CraftedCase kCrafted[] = {
     // A Fujifilm maker note that ends with its signature, before its directory's offset.
     {"exif-maker-note-short.jpg",
      [] {
-       return JpegWithExif(LittleEndian(1, 2) + Entry(kMakerNote, kBytes, 8, 26) +
+       return JpegWithExif(LittleEndian(1, 2) + ExifEntry(kMakerNote, kUndefined, 8, 26) +
                            LittleEndian(0, 4) + "FUJIFILM");
      },
      true},
     // The camera maker stored as the 3 bytes "NIK", not as text ending in a null.
     {"exif-make-not-text.jpg",
      [] {
-       return JpegWithExif(LittleEndian(2, 2) + Entry(kMake, kBytes, 3, 0x4B494E) +
-                           Entry(kMakerNote, kBytes, 4, 0) + LittleEndian(0, 4));
+       return JpegWithExif(LittleEndian(2, 2) + ExifEntry(kMake, kUndefined, 3, 0x4B494E) +
+                           ExifEntry(kMakerNote, kUndefined, 4, 0) + LittleEndian(0, 4));
      },
      true},
     // Canon camera settings, 16-bit values, stored as four 8-bit ones in the note's directory
     // (at 44, after the text "Canon" at 38).
     {"exif-canon-8-bit-settings.jpg",
      [] {
-       return JpegWithExif(LittleEndian(2, 2) + Entry(kMake, kText, 6, 38) +
-                           Entry(kMakerNote, kBytes, 14, 44) + LittleEndian(0, 4) +
-                           std::string("Canon\0", 6) + LittleEndian(1, 2) + Entry(1, kByte, 4, 0));
+       return JpegWithExif(LittleEndian(2, 2) + ExifEntry(kMake, kAscii, 6, 38) +
+                           ExifEntry(kMakerNote, kUndefined, 14, 44) + LittleEndian(0, 4) +
+                           std::string("Canon\0", 6) + LittleEndian(1, 2) +
+                           ExifEntry(1, kByte, 4, 0));
      },
      true},
     // Blocks too short for the identifying string, or for the TIFF header after it.

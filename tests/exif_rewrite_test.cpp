@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/crafted_bytes.h"
 #include "support/e2e_helpers.h"
 #include "support/pictures.h"
 #include "support/run_program.h"
@@ -18,19 +19,7 @@
 namespace testing_support {
 namespace {
 
-constexpr uint16_t kShort = 3, kLong = 4, kAscii = 2, kRational = 5, kUndefined = 7, kByte = 1;
 const std::string kSignature("Exif\0\0", 6);
-
-std::string Bytes16(bool bigEndian, uint16_t v) {
-  char hi = static_cast<char>(v >> 8), lo = static_cast<char>(v & 0xFF);
-  return bigEndian ? std::string{hi, lo} : std::string{lo, hi};
-}
-
-std::string Bytes32(bool bigEndian, uint32_t v) {
-  std::string high = Bytes16(bigEndian, static_cast<uint16_t>(v >> 16));
-  std::string low = Bytes16(bigEndian, static_cast<uint16_t>(v & 0xFFFF));
-  return bigEndian ? high + low : low + high;
-}
 
 // ---------------------------------------------------------------------------------------------
 // Making blocks: a TIFF structure appended piece by piece, offsets counted from its header.
@@ -44,10 +33,10 @@ struct Field {
 class TiffWriter {
  public:
   explicit TiffWriter(bool bigEndian) : big_(bigEndian) {
-    tiff_ = std::string(bigEndian ? "MM" : "II") + Bytes16(big_, 42) + Bytes32(big_, 0);
+    tiff_ = std::string(bigEndian ? "MM" : "II") + U16(42) + U32(0);
   }
-  std::string U16(uint16_t v) const { return Bytes16(big_, v); }
-  std::string U32(uint32_t v) const { return Bytes32(big_, v); }
+  std::string U16(uint16_t v) const { return InByteOrder(big_, v, 2); }
+  std::string U32(uint32_t v) const { return InByteOrder(big_, v, 4); }
 
   size_t Append(const std::string& data) {
     tiff_.resize(tiff_.size() + tiff_.size() % 2, '\0');

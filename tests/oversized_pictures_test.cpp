@@ -1,7 +1,6 @@
 // Files that declare pictures larger than they could hold, or larger than the memory there is,
 // are refused from their headers alone, before the library allocates what they declare.
 #include <sys/resource.h>
-#include <zlib.h>
 
 #include <cstdint>
 #include <string>
@@ -10,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "cutter/picture_limits.h"
+#include "support/crafted_bytes.h"
 #include "support/e2e_helpers.h"
 #include "support/run_program.h"
 
@@ -19,69 +19,28 @@ namespace {
 // Set by the build: everything, the program included, runs under AddressSanitizer.
 constexpr bool kSanitized = DOLVANE_SANITIZED != 0;
 
-std::string BigEndian(uint32_t value, unsigned size) {
-  std::string bytes = LittleEndian(value, size);
-  return std::string(bytes.rbegin(), bytes.rend());
-}
-
-std::string Segment(char marker, const std::string& body) {
-  return std::string("\xFF") + marker + BigEndian(static_cast<uint32_t>(body.size() + 2), 2) + body;
-}
-
 // A quantisation table of ones, and a DC table with one code of 1 bit, for the value 0.
-const std::string kTables = Segment('\xDB', '\0' + std::string(64, '\1')) +
-                            Segment('\xC4', std::string("\0\1", 2) + std::string(16, '\0'));
+const std::string kTables = OnesQuantisation() + OneCodeHuffman(0);
 
-// A JPEG file: `tables`, a frame of one of the SOF types, its components (id, sampling, table;
-// three bytes each), a scan of the first `inScan` components, then `data` as the coded data.
+// A JPEG file: `tables`, a frame of one of the SOF types with `components`, a scan of the first
+// `inScan` components over the DC coefficient, then `data` as the coded data.
 std::string Jpeg(char sof, uint32_t width, uint32_t height, const std::string& components,
                  unsigned inScan, const std::string& data, const std::string& tables = "") {
-  std::string scan = BigEndian(inScan, 1);
-  for (unsigned i = 0; i < inScan; ++i) {
-    scan += components.substr(3 * i, 1) + '\0';
-  }
-  return "\xFF\xD8" + tables +
-         Segment(sof, '\x08' + BigEndian(height, 2) + BigEndian(width, 2) +
-                          BigEndian(static_cast<uint32_t>(components.size() / 3), 1) + components) +
-         Segment('\xDA', scan + std::string("\0\0\0", 3)) + data + "\xFF\xD9";
+  return "\xFF\xD8" + tables + JpegFrame(sof, width, height, components) +
+         JpegScan(components, inScan, 0, 0) + data + "\xFF\xD9";
 }
-const std::string kYCbCr420("\1\x22\0\2\x11\0\3\x11\0", 9);
-const std::string kGrey("\1\x11\0", 3);
 
-// A PNG file: IHDR for 8-bit samples of `colourType` (Adam7 when `interlaced`), IDAT, IEND.
-std::string Png(uint32_t width, uint32_t height, char colourType, bool interlaced,
-                const std::string& idat) {
-  auto chunk = [](const std::string& type, const std::string& data) {
-    const std::string body = type + data;
-    const auto crc =
-        crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()));
-    return BigEndian(static_cast<uint32_t>(data.size()), 4) + body +
-           BigEndian(static_cast<uint32_t>(crc), 4);
-  };
-  return "\x89PNG\r\n\x1A\n" +
-         chunk("IHDR", BigEndian(width, 4) + BigEndian(height, 4) + '\x08' + colourType +
-                           std::string("\0\0", 2) + (interlaced ? '\1' : '\0')) +
-         chunk("IDAT", idat) + chunk("IEND", "");
-}
 const std::string kOneZeroDeflated("\x78\x9C\x63\0\0\0\1\0\1", 9);
 const std::string kFiller(43, 'x');  // makes a 100-byte PNG
 
-// A BMP file with a 40-byte info header and no palette beyond `palette`.
-std::string Bmp(uint32_t width, uint32_t height, uint32_t bits, uint32_t compression,
-                const std::string& palette, const std::string& data) {
-  return BmpWithPixelsAfter(
-      LittleEndian(40, 4) + LittleEndian(width, 4) + LittleEndian(height, 4) + LittleEndian(1, 2) +
-          LittleEndian(bits, 2) + LittleEndian(compression, 4) +
-          LittleEndian(static_cast<uint32_t>(data.size()), 4) + std::string(16, '\0') + palette,
-      data);
+// A BMP file whose info header leaves the resolution and the length of `palette` at 0.
+std::string BareBmp(uint32_t width, uint32_t height, uint32_t bits, uint32_t compression,
+                    const std::string& palette, const std::string& data) {
+  const auto size = static_cast<uint32_t>(data.size());
+  return BmpWithPixelsAfter(BmpInfoHeader(width, height, bits, compression, size, 0, 0) + palette,
+                            data);
 }
 const std::string kGreys(1024, '\x7F');
-
-std::string Written(Kind kind, const char* name, int flags) {
-  TempDir dir;
-  WritePicture(MakePicture(kind, 300, 200).get(), dir / name, flags);
-  return ReadBytes(dir / name);
-}
 
 // Runs the program with its address space capped at `bytes`.
 RunResult RunCapped(const TempDir& dir, const std::vector<std::string>& args, rlim_t bytes) {
@@ -103,27 +62,33 @@ struct OversizedCase {
 
 const OversizedCase kOversized[] = {
     {"progressive.jpg",
-     [] { return Jpeg('\xC2', 65500, 65500, kYCbCr420, 3, "\x12\x34", kTables); }, 65500, 65500},
-    {"tall.bmp", [] { return Bmp(1, 2000000000, 24, 0, "", std::string(64, '\0')); }, 1,
+     [] { return Jpeg('\xC2', 65500, 65500, kYCbCr420Components, 3, "\x12\x34", kTables); }, 65500,
+     65500},
+    {"tall.bmp", [] { return BareBmp(1, 2000000000, 24, 0, "", std::string(64, '\0')); }, 1,
      2000000000},
-    {"square.png", [] { return Png(60000, 60000, '\2', false, kOneZeroDeflated); }, 60000, 60000},
+    {"square.png", [] { return PngFile(Ihdr(60000, 60000, 8, 2), kOneZeroDeflated); }, 60000,
+     60000},
     // 256 MB of pixels fit the file's runs, not an address space of 200 MB.
     {"rle-past-memory.bmp",
-     [] { return Bmp(16384, 16384, 8, 1, kGreys, std::string(2105480, '\xFF') + '\0'); }, 16384,
+     [] { return BareBmp(16384, 16384, 8, 1, kGreys, std::string(2105480, '\xFF') + '\0'); }, 16384,
      16384, 200 << 20},
     // Just above kCheapDecodeBytes (67 MB of 24 bits) with none of its pixels: far too short.
-    {"67mb-far-too-short.bmp", [] { return Bmp(4736, 4736, 24, 0, "", std::string(64, '\0')); },
+    {"67mb-far-too-short.bmp", [] { return BareBmp(4736, 4736, 24, 0, "", std::string(64, '\0')); },
      4736, 4736},
     // 67 MB of RLE in 17 KB: every row ends at once, with an end-of-line code.
     {"rows-end-early.bmp",
      [] {
-       return Bmp(8192, 8200, 8, 1, kGreys, std::string(2 * 8200, '\0') + std::string("\0\1", 2));
+       return BareBmp(8192, 8200, 8, 1, kGreys,
+                      std::string(2 * 8200, '\0') + std::string("\0\1", 2));
      },
      0, 0},
-    {"normal-progressive.jpg", [] { return Written(Kind::kRgb24, "a.jpg", JPEG_PROGRESSIVE | 90); },
-     0, 0, 200 << 20},
-    {"normal-rle.bmp", [] { return Written(Kind::kGrey8, "a.bmp", BMP_SAVE_RLE); }, 0, 0},
-    {"normal-interlaced.png", [] { return Written(Kind::kRgba32, "a.png", PNG_INTERLACED); }, 0, 0},
+    {"normal-progressive.jpg",
+     [] { return PictureBytes(Kind::kRgb24, 300, 200, ".jpg", JPEG_PROGRESSIVE | 90); }, 0, 0,
+     200 << 20},
+    {"normal-rle.bmp", [] { return PictureBytes(Kind::kGrey8, 300, 200, ".bmp", BMP_SAVE_RLE); }, 0,
+     0},
+    {"normal-interlaced.png",
+     [] { return PictureBytes(Kind::kRgba32, 300, 200, ".png", PNG_INTERLACED); }, 0, 0},
 };
 
 TEST(OversizedPicturesE2ETest, AreRefusedFromTheirHeadersAlone) {
@@ -166,8 +131,8 @@ PictureDemand DemandOfBytes(const std::string& name, const std::string& bytes) {
 }
 
 std::string PaddedJpeg(char sof, uint32_t width, uint32_t height, size_t size) {
-  const std::string bare = Jpeg(sof, width, height, kGrey, 1, "");
-  return Jpeg(sof, width, height, kGrey, 1, std::string(size - bare.size(), '\x55'));
+  const std::string bare = Jpeg(sof, width, height, kGreyComponent, 1, "");
+  return Jpeg(sof, width, height, kGreyComponent, 1, std::string(size - bare.size(), '\x55'));
 }
 
 // The widest picture of its kind (the tallest for RLE) a file of its size can hold: a byte holds
@@ -182,12 +147,14 @@ const struct {
     {"huffman.jpg", [](uint32_t w) { return PaddedJpeg('\xC2', w, 8, 200); }, 12800},
     {"arithmetic.jpg", [](uint32_t w) { return PaddedJpeg('\xCA', w, 1024, 200); }, 12800},
     // 100 bytes. A row is a filter byte and its pixels; Adam7 spreads it over four passes.
-    {"rows.png", [](uint32_t w) { return Png(w, 1, '\0', false, kFiller); }, 1032 * 100 - 1},
-    {"adam7.png", [](uint32_t w) { return Png(w, 1, '\0', true, kFiller); }, 1032 * 100 - 4},
+    {"rows.png", [](uint32_t w) { return PngFile(Ihdr(w, 1, 8, 0), kFiller); }, 1032 * 100 - 1},
+    {"adam7.png", [](uint32_t w) { return PngFile(Ihdr(w, 1, 8, 0, true), kFiller); },
+     1032 * 100 - 4},
     // 20 bytes: 10 rows of any width.
-    {"rle.bmp", [](uint32_t h) { return Bmp(4000, h, 8, 1, kGreys, std::string(20, '\0')); }, 10},
+    {"rle.bmp", [](uint32_t h) { return BareBmp(4000, h, 8, 1, kGreys, std::string(20, '\0')); },
+     10},
     // 318 bytes: 5 rows of 60 bytes (20 pixels), not of 64.
-    {"rows.bmp", [](uint32_t w) { return Bmp(w, 10, 24, 0, "", std::string(318, 'x')); }, 20},
+    {"rows.bmp", [](uint32_t w) { return BareBmp(w, 10, 24, 0, "", std::string(318, 'x')); }, 20},
 };
 
 TEST(PictureDemandTest, FilesHoldTheWidestPictureAndNoWider) {
@@ -204,7 +171,8 @@ TEST(PictureDemandTest, FilesHoldTheWidestPictureAndNoWider) {
 
 TEST(PictureDemandTest, SeveralScansKeepEveryCoefficient) {
   auto decode = [](char sof, unsigned inScan) {
-    return DemandOfBytes("a.jpg", Jpeg(sof, 100, 100, kYCbCr420, inScan, std::string(64, 'x')))
+    return DemandOfBytes("a.jpg",
+                         Jpeg(sof, 100, 100, kYCbCr420Components, inScan, std::string(64, 'x')))
         .decodeBytes;
   };
   // 100 x 100 at 24 bits, then 128 bytes a block: 13 x 13 luma blocks padded to the 2 x 2

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <fstream>
 
+#include "support/crafted_bytes.h"
 #include "support/pictures.h"
 
 namespace testing_support {
@@ -48,18 +49,21 @@ Picture Place(const TempDir& dir, FIBITMAP* picture, const std::string& name) {
   return stored;
 }
 
-std::string LittleEndian(uint32_t value, unsigned size) {
-  std::string bytes;
-  for (unsigned i = 0; i < size; ++i) {
-    bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
-  }
-  return bytes;
+std::string PictureBytes(Kind kind, unsigned width, unsigned height, const std::string& extension,
+                         int flags) {
+  TempDir dir;
+  const std::string path = dir / ("whole" + extension);
+  WritePicture(MakePicture(kind, width, height).get(), path, flags);
+  return ReadBytes(path);
 }
 
-std::string BmpWithPixelsAfter(const std::string& headers, const std::string& pixels) {
-  const auto start = static_cast<uint32_t>(14 + headers.size());
-  return "BM" + LittleEndian(start + static_cast<uint32_t>(pixels.size()), 4) + LittleEndian(0, 4) +
-         LittleEndian(start, 4) + headers + pixels;
+std::string JpegWithApp1(const std::string& block) {
+  const std::string jpeg = PictureBytes(Kind::kRgb24, 16, 16, ".jpg");
+  return jpeg.substr(0, 2) + Segment('\xE1', block) + jpeg.substr(2);
+}
+
+std::string JpegWithExif(const std::string& rest) {
+  return JpegWithApp1(std::string("Exif\0\0II*\0", 10) + LittleEndian(8, 4) + rest);
 }
 
 void WriteBytes(const std::string& path, const std::string& bytes) {

@@ -18,13 +18,16 @@ namespace testing_support {
 // Command-line arguments in brackets, for the trace of a failed case.
 std::string DescribeArgs(const std::vector<std::string>& args);
 
-// The `size` low bytes of `value`, least significant first, as BMP and little-endian EXIF
-// store numbers.
-std::string LittleEndian(uint32_t value, unsigned size);
+// The bytes of a picture of `kind` as the library writes it to a file of `extension`'s format.
+std::string PictureBytes(Kind kind, unsigned width, unsigned height, const std::string& extension,
+                         int flags = 0);
 
-// A BMP file: its 14-byte file header, then `headers` (the info header and whatever follows it
-// up to the pixels: masks, palette), then `pixels`.
-std::string BmpWithPixelsAfter(const std::string& headers, const std::string& pixels);
+// A small real JPEG picture with an APP1 segment holding `block` right after its start marker.
+std::string JpegWithApp1(const std::string& block);
+
+// The same with an EXIF block whose TIFF structure is little-endian and starts its first
+// directory at 8, where `rest` begins.
+std::string JpegWithExif(const std::string& rest);
 
 // Writes `bytes` to `path`, replacing what was there; fails the test when it cannot.
 void WriteBytes(const std::string& path, const std::string& bytes);

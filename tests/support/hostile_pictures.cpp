@@ -1,37 +1,17 @@
 #include "support/hostile_pictures.h"
 
-#include <zlib.h>
-
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "support/crafted_bytes.h"
 #include "support/e2e_helpers.h"
 #include "support/pictures.h"
-#include "support/temp_files.h"
 
 namespace testing_support {
 namespace {
-
-std::string BigEndian(uint32_t value, unsigned size) {
-  std::string bytes = LittleEndian(value, size);
-  return std::string(bytes.rbegin(), bytes.rend());
-}
-
-std::string Byte(unsigned value) {
-  return std::string(1, static_cast<char>(value));
-}
-
-// A picture of the library's own making, as its file holds it.
-std::string Written(Kind kind, unsigned width, unsigned height, const std::string& extension,
-                    int flags = 0) {
-  TempDir dir;
-  const std::string path = dir / ("whole" + extension);
-  WritePicture(MakePicture(kind, width, height).get(), path, flags);
-  return ReadBytes(path);
-}
 
 // Where `what` first stands in `bytes`; the end when it is not there.
 size_t Find(const std::string& bytes, const std::string& what) {
@@ -42,51 +22,22 @@ size_t Find(const std::string& bytes, const std::string& what) {
 
 // --- JPEG ---
 
-std::string Segment(char marker, const std::string& body) {
-  return std::string("\xFF") + marker + BigEndian(static_cast<uint32_t>(body.size() + 2), 2) + body;
-}
-
 // Quantisation by ones; a DC table and an AC table of one 1-bit code each, for a difference
 // of 0 and for the end of the block.
-const std::string kJpegTables = Segment('\xDB', '\0' + std::string(64, '\1')) +
-                                Segment('\xC4', std::string("\0\1", 2) + std::string(16, '\0')) +
-                                Segment('\xC4', std::string("\x10\1", 2) + std::string(16, '\0'));
+const std::string kJpegTables = OnesQuantisation() + OneCodeHuffman(0) + OneCodeHuffman(1);
 
 // A scan of the one grey component over coefficients first..last, then its coded data.
 std::string GreyScan(unsigned first, unsigned last, const std::string& data) {
-  return Segment('\xDA', std::string("\1\1\0", 3) + Byte(first) + Byte(last) + '\0') + data;
-}
-
-// The frame header of a grey JPEG of the frame type `sof`, declaring width x height.
-std::string GreyFrame(char sof, uint32_t width, uint32_t height) {
-  return Segment(
-      sof, '\x08' + BigEndian(height, 2) + BigEndian(width, 2) + std::string("\1\1\x11\0", 4));
+  return JpegScan(kGreyComponent, 1, first, last) + data;
 }
 
 // A grey JPEG file of the frame type `sof`, declaring width x height, with `scans`.
 std::string GreyJpeg(char sof, uint32_t width, uint32_t height, const std::string& scans) {
-  return "\xFF\xD8" + kJpegTables + GreyFrame(sof, width, height) + scans + "\xFF\xD9";
+  return "\xFF\xD8" + kJpegTables + JpegFrame(sof, width, height, kGreyComponent) + scans +
+         "\xFF\xD9";
 }
 
-// A small real JPEG picture with an APP1 block holding `block` right after its start marker.
-std::string JpegWithApp1(const std::string& block) {
-  const std::string jpeg = Written(Kind::kRgb24, 16, 16, ".jpg");
-  return jpeg.substr(0, 2) + Segment('\xE1', block) + jpeg.substr(2);
-}
-
-// EXIF whose TIFF structure is little-endian and starts its first directory at 8, where
-// `rest` begins.
-std::string JpegWithExif(const std::string& rest) {
-  return JpegWithApp1(std::string("Exif\0\0II*\0", 10) + LittleEndian(8, 4) + rest);
-}
-
-// A directory entry, little-endian: tag, type, count, then the value or its offset.
-std::string Entry(uint32_t tag, uint32_t type, uint32_t count, uint32_t value) {
-  return LittleEndian(tag, 2) + LittleEndian(type, 2) + LittleEndian(count, 4) +
-         LittleEndian(value, 4);
-}
-
-enum : uint32_t { kAscii = 2, kShort = 3, kLong = 4, kRational = 5 };
+// Tags of EXIF directory entries.
 enum : uint32_t {
   kImageWidth = 0x0100,
   kDescription = 0x010E,
@@ -99,68 +50,7 @@ enum : uint32_t {
   kWhitePoint = 0x013E,
 };
 
-// --- PNG ---
-
-std::string PngChunk(const std::string& type, const std::string& data) {
-  const std::string body = type + data;
-  const auto crc =
-      crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()));
-  return BigEndian(static_cast<uint32_t>(data.size()), 4) + body +
-         BigEndian(static_cast<uint32_t>(crc), 4);
-}
-
-std::string Ihdr(uint32_t width, uint32_t height, unsigned depth, unsigned colourType) {
-  return BigEndian(width, 4) + BigEndian(height, 4) + Byte(depth) + Byte(colourType) +
-         std::string(3, '\0');
-}
-
-const char kPngSignature[] = "\x89PNG\r\n\x1A\n";
-
-std::string Png(const std::string& ihdr, const std::string& idat) {
-  return kPngSignature + PngChunk("IHDR", ihdr) + PngChunk("IDAT", idat) + PngChunk("IEND", "");
-}
-
-// `bytes` zero bytes, deflated as tightly as zlib can, without holding them all at once.
-std::string DeflatedZeros(uint64_t bytes) {
-  z_stream stream = {};
-  deflateInit(&stream, 9);
-  const std::string zeros(1 << 20, '\0');
-  std::string out;
-  char buffer[1 << 16];
-  uint64_t left = bytes;
-  int flush = Z_NO_FLUSH;
-  do {
-    const uint64_t take = left < zeros.size() ? left : zeros.size();
-    left -= take;
-    flush = left == 0 ? Z_FINISH : Z_NO_FLUSH;
-    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(zeros.data()));
-    stream.avail_in = static_cast<uInt>(take);
-    do {
-      stream.next_out = reinterpret_cast<Bytef*>(buffer);
-      stream.avail_out = sizeof buffer;
-      deflate(&stream, flush);
-      out.append(buffer, sizeof buffer - stream.avail_out);
-    } while (stream.avail_out == 0);
-  } while (flush != Z_FINISH);
-  deflateEnd(&stream);
-  return out;
-}
-
 // --- BMP ---
-
-enum : uint32_t { kRle8 = 1, kRle4 = 2 };
-
-// A BMP file with a 40-byte info header; sizes as stored, so negative ones come as 2^32 - n.
-std::string Bmp(uint32_t width, uint32_t height, uint32_t bits, uint32_t compression,
-                const std::string& palette, const std::string& data) {
-  return BmpWithPixelsAfter(
-      LittleEndian(40, 4) + LittleEndian(width, 4) + LittleEndian(height, 4) + LittleEndian(1, 2) +
-          LittleEndian(bits, 2) + LittleEndian(compression, 4) +
-          LittleEndian(static_cast<uint32_t>(data.size()), 4) + LittleEndian(2835, 4) +
-          LittleEndian(2835, 4) + LittleEndian(static_cast<uint32_t>(palette.size() / 4), 4) +
-          LittleEndian(0, 4) + palette,
-      data);
-}
 
 uint32_t Negative(uint32_t n) {
   return ~n + 1;
@@ -191,8 +81,8 @@ std::vector<HostileFile> MakeHostileFiles() {
 
   // Real pictures cut short: in the header, in the palette, after the first rows, halfway,
   // one byte before the end.
-  const std::string bmp = Written(Kind::kRgb24, 40, 30, ".bmp");
-  const std::string grey = Written(Kind::kGrey8, 40, 30, ".bmp");
+  const std::string bmp = PictureBytes(Kind::kRgb24, 40, 30, ".bmp");
+  const std::string grey = PictureBytes(Kind::kGrey8, 40, 30, ".bmp");
   const size_t bmpPixels = bmp.size() - 40 * 3 * 30;
   add("bmp-cut-in-file-header.bmp", bmp.substr(0, 10));
   add("bmp-cut-in-info-header.bmp", bmp.substr(0, 30));
@@ -202,7 +92,7 @@ std::vector<HostileFile> MakeHostileFiles() {
   add("bmp-cut-halfway.bmp", bmp.substr(0, bmp.size() / 2));
   add("bmp-cut-last-byte.bmp", bmp.substr(0, bmp.size() - 1));
 
-  const std::string jpeg = Written(Kind::kRgb24, 40, 30, ".jpg", 90);
+  const std::string jpeg = PictureBytes(Kind::kRgb24, 40, 30, ".jpg", 90);
   const size_t scan = Find(jpeg, "\xFF\xDA");
   const size_t scanData = scan + 2 + static_cast<unsigned char>(jpeg[scan + 3]);
   add("jpeg-cut-after-start.jpg", jpeg.substr(0, 2));
@@ -213,7 +103,7 @@ std::vector<HostileFile> MakeHostileFiles() {
   add("jpeg-cut-halfway.jpg", jpeg.substr(0, (scanData + jpeg.size()) / 2));
   add("jpeg-cut-last-byte.jpg", jpeg.substr(0, jpeg.size() - 1));
 
-  const std::string png = Written(Kind::kRgb24, 40, 30, ".png");
+  const std::string png = PictureBytes(Kind::kRgb24, 40, 30, ".png");
   const size_t idat = Find(png, "IDAT") - 4;
   add("png-cut-in-signature.png", png.substr(0, 4));
   add("png-cut-after-signature.png", png.substr(0, 8));
@@ -244,7 +134,7 @@ std::vector<HostileFile> MakeHostileFiles() {
   add("jpeg-progressive-65535x1.jpg", GreyJpeg('\xC2', 65535, 1, GreyScan(0, 0, "\x12")));
   // The decoder takes a marker it does not know as having no segment, so a length after it
   // hides nothing from it: the large frame inside counts, not the small one behind.
-  const std::string hidden = GreyFrame('\xC0', 65500, 65500) + baseline;
+  const std::string hidden = JpegFrame('\xC0', 65500, 65500, kGreyComponent) + baseline;
   // An application segment of length 0 holds nothing; the decoder reads on right behind it.
   add("jpeg-65500x65500-after-empty-app0.jpg",
       GreyJpeg('\xC0', 65500, 65500, baseline).insert(2, std::string("\xFF\xE0\0\0", 4)));
@@ -259,16 +149,16 @@ std::vector<HostileFile> MakeHostileFiles() {
   add("jpeg-arithmetic-scan-cut.jpg", progressive.substr(0, progressive.size() - 3));
 
   const std::string oneRow = DeflatedZeros(5);
-  add("png-width-0.png", Png(Ihdr(0, 1, 8, 2), oneRow));
-  add("png-height-0.png", Png(Ihdr(1, 0, 8, 2), oneRow));
-  add("png-1x2147483647.png", Png(Ihdr(1, 0x7FFFFFFF, 8, 2), oneRow));
-  add("png-2147483647x1.png", Png(Ihdr(0x7FFFFFFF, 1, 8, 2), oneRow));
-  add("png-1x1000000.png", Png(Ihdr(1, 1000000, 8, 2), oneRow));
-  add("png-65535x65535.png", Png(Ihdr(65535, 65535, 16, 6), oneRow));
+  add("png-width-0.png", PngFile(Ihdr(0, 1, 8, 2), oneRow));
+  add("png-height-0.png", PngFile(Ihdr(1, 0, 8, 2), oneRow));
+  add("png-1x2147483647.png", PngFile(Ihdr(1, 0x7FFFFFFF, 8, 2), oneRow));
+  add("png-2147483647x1.png", PngFile(Ihdr(0x7FFFFFFF, 1, 8, 2), oneRow));
+  add("png-1x1000000.png", PngFile(Ihdr(1, 1000000, 8, 2), oneRow));
+  add("png-65535x65535.png", PngFile(Ihdr(65535, 65535, 16, 6), oneRow));
   // libpng passes over an unknown ancillary chunk before the header.
   add("png-60000x60000-after-unknown-chunk.png",
-      Png(Ihdr(60000, 60000, 8, 6), oneRow).insert(8, PngChunk("koko", "kokokokokokok")));
-  add("png-bit-depth-3.png", Png(Ihdr(1, 1, 3, 0), oneRow));
+      PngFile(Ihdr(60000, 60000, 8, 6), oneRow).insert(8, PngChunk("koko", "kokokokokokok")));
+  add("png-bit-depth-3.png", PngFile(Ihdr(1, 1, 3, 0), oneRow));
   // A chunk that runs past the end of the file: libpng allocates the 2 GB it declares.
   for (const char* type : {"tEXt", "zTXt", "iTXt", "sPLT"}) {
     add(std::string("png-") + type + "-past-end.png",
@@ -319,46 +209,47 @@ std::vector<HostileFile> MakeHostileFiles() {
 
   // EXIF: directories that lead back to themselves, counts and offsets outside the block.
   add("exif-first-directory-loops.jpg",
-      JpegWithExif(LittleEndian(1, 2) + Entry(kMake, kAscii, 4, 0x6241) + LittleEndian(8, 4)));
+      JpegWithExif(LittleEndian(1, 2) + ExifEntry(kMake, kAscii, 4, 0x6241) + LittleEndian(8, 4)));
   add("exif-link-to-first.jpg",
-      JpegWithExif(LittleEndian(1, 2) + Entry(kExifLink, kLong, 1, 8) + LittleEndian(0, 4)));
+      JpegWithExif(LittleEndian(1, 2) + ExifEntry(kExifLink, kLong, 1, 8) + LittleEndian(0, 4)));
   add("exif-interop-loops.jpg",
-      JpegWithExif(LittleEndian(1, 2) + Entry(kExifLink, kLong, 1, 26) + LittleEndian(0, 4) +
-                   LittleEndian(1, 2) + Entry(kInteropLink, kLong, 1, 26) + LittleEndian(0, 4)));
+      JpegWithExif(LittleEndian(1, 2) + ExifEntry(kExifLink, kLong, 1, 26) + LittleEndian(0, 4) +
+                   LittleEndian(1, 2) + ExifEntry(kInteropLink, kLong, 1, 26) +
+                   LittleEndian(0, 4)));
   add("exif-exif-links-itself.jpg",
-      JpegWithExif(LittleEndian(1, 2) + Entry(kExifLink, kLong, 1, 26) + LittleEndian(0, 4) +
-                   LittleEndian(1, 2) + Entry(kExifLink, kLong, 1, 26) + LittleEndian(26, 4)));
+      JpegWithExif(LittleEndian(1, 2) + ExifEntry(kExifLink, kLong, 1, 26) + LittleEndian(0, 4) +
+                   LittleEndian(1, 2) + ExifEntry(kExifLink, kLong, 1, 26) + LittleEndian(26, 4)));
   add("exif-big-endian-loop.jpg",
       JpegWithApp1(std::string("Exif\0\0MM\0*", 10) + BigEndian(8, 4) + BigEndian(1, 2) +
                    BigEndian(kExifLink, 2) + BigEndian(kLong, 2) + BigEndian(1, 4) +
                    BigEndian(8, 4) + BigEndian(8, 4)));
   add("exif-count-huge.jpg",
-      JpegWithExif(LittleEndian(1, 2) + Entry(kDescription, kAscii, 0xFFFFFFFF, 26) +
+      JpegWithExif(LittleEndian(1, 2) + ExifEntry(kDescription, kAscii, 0xFFFFFFFF, 26) +
                    LittleEndian(0, 4) + "text"));
   add("exif-count-wraps.jpg",
-      JpegWithExif(LittleEndian(2, 2) + Entry(kMinSample, kShort, 0x80000001, 38) +
-                   Entry(kWhitePoint, kRational, 0x20000001, 38) + LittleEndian(0, 4) +
+      JpegWithExif(LittleEndian(2, 2) + ExifEntry(kMinSample, kShort, 0x80000001, 38) +
+                   ExifEntry(kWhitePoint, kRational, 0x20000001, 38) + LittleEndian(0, 4) +
                    std::string(16, '\1')));
   add("exif-offset-wraps.jpg",
-      JpegWithExif(LittleEndian(1, 2) + Entry(kDescription, kAscii, 16, 0xFFFFFFF8) +
+      JpegWithExif(LittleEndian(1, 2) + ExifEntry(kDescription, kAscii, 16, 0xFFFFFFF8) +
                    LittleEndian(0, 4)));
   add("exif-first-directory-far.jpg",
       JpegWithApp1(std::string("Exif\0\0II*\0", 10) + LittleEndian(0xFFFFFFFF, 4)));
   add("exif-gps-link-far.jpg",
-      JpegWithExif(LittleEndian(1, 2) + Entry(kGpsLink, kLong, 1, 0x7FFFFFF0) +
+      JpegWithExif(LittleEndian(1, 2) + ExifEntry(kGpsLink, kLong, 1, 0x7FFFFFF0) +
                    LittleEndian(0, 4)));
   add("exif-65535-entries.jpg", JpegWithExif(LittleEndian(0xFFFF, 2) + std::string(120, '\x01')));
   add("exif-sizes-of-odd-types.jpg",
-      JpegWithExif(LittleEndian(2, 2) + Entry(kImageWidth, kAscii, 1000, 0xFFFFFF00) +
-                   Entry(kExifLink, kLong, 1, 38) + LittleEndian(0, 4) + LittleEndian(1, 2) +
-                   Entry(kPixelXDimension, kRational, 0xFFFFFFFF, 0xFFFFFFFF) +
+      JpegWithExif(LittleEndian(2, 2) + ExifEntry(kImageWidth, kAscii, 1000, 0xFFFFFF00) +
+                   ExifEntry(kExifLink, kLong, 1, 38) + LittleEndian(0, 4) + LittleEndian(1, 2) +
+                   ExifEntry(kPixelXDimension, kRational, 0xFFFFFFFF, 0xFFFFFFFF) +
                    LittleEndian(0, 4)));
   {
     // 4000 entries that all point at the same 60000 bytes: copied one by one, far more than a
     // block can hold.
     std::string directory = LittleEndian(4000, 2);
     for (uint32_t i = 0; i < 4000; ++i) {
-      directory += Entry(0x9000 + i, kAscii, 15000, 8);
+      directory += ExifEntry(0x9000 + i, kAscii, 15000, 8);
     }
     add("exif-values-shared.jpg",
         JpegWithExif(directory + LittleEndian(0, 4) + std::string(60000 - directory.size(), 'v')));
@@ -366,8 +257,8 @@ std::vector<HostileFile> MakeHostileFiles() {
 
   // Deflate streams: one that unpacks to 200 MB for a picture of 16 x 16, and one for a
   // picture of 4000 x 3000 whose rows are all zeros, as tightly packed as zlib packs them.
-  add("png-zlib-bomb.png", Png(Ihdr(16, 16, 8, 2), DeflatedZeros(200u << 20)));
-  add("png-zeros-4000x3000.png", Png(Ihdr(4000, 3000, 8, 2), DeflatedZeros(3000 * 12001)));
+  add("png-zlib-bomb.png", PngFile(Ihdr(16, 16, 8, 2), DeflatedZeros(200u << 20)));
+  add("png-zeros-4000x3000.png", PngFile(Ihdr(4000, 3000, 8, 2), DeflatedZeros(3000 * 12001)));
 
   // Progressive JPEGs of many empty scans: each one walks all the coefficients again, so 20000
   // of them over a large picture keep the decoder busy; 1000 scans are still read.

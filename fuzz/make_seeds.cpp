@@ -13,10 +13,13 @@
 #include <vector>
 
 #include "cutter/picture_files.h"
+#include "tests/support/crafted_bytes.h"
 
 namespace {
 
 using Bytes = std::string;
+using testing_support::InByteOrder;
+using testing_support::LittleEndian;
 
 std::filesystem::path gRoot;
 
@@ -77,19 +80,8 @@ class TiffWriter {
     U16(42);
     U32(8);
   }
-  void U16(uint32_t v) {
-    const char b[2] = {static_cast<char>(v), static_cast<char>(v >> 8)};
-    bytes_ += bigEndian_ ? Bytes{b[1], b[0]} : Bytes{b[0], b[1]};
-  }
-  void U32(uint32_t v) {
-    if (bigEndian_) {
-      U16(v >> 16);
-      U16(v & 0xFFFF);
-    } else {
-      U16(v & 0xFFFF);
-      U16(v >> 16);
-    }
-  }
+  void U16(uint32_t v) { bytes_ += InByteOrder(bigEndian_, v, 2); }
+  void U32(uint32_t v) { bytes_ += InByteOrder(bigEndian_, v, 4); }
   struct Entry {
     uint16_t tag, type;
     uint32_t count;
@@ -178,11 +170,6 @@ void Attach(FIBITMAP* picture, const Bytes& block) {
   FreeImage_DeleteTag(tag);
 }
 
-Bytes Le32(uint32_t v) {
-  return {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
-          static_cast<char>(v >> 24)};
-}
-
 void PictureSeeds() {
   const Picture rgb = Make(5, 3, 24);
   const Picture grey = Make(4, 4, 8);
@@ -213,10 +200,11 @@ void PictureSeeds() {
   Write("load_bmp", "seed-nibbles.bmp", Save(nibbles.get(), FIF_BMP, 0));
 
   // The EXIF target takes width, height and the room for the result first.
-  const Bytes prefix = Le32(320) + Le32(70000) + Bytes("\xFF\xFF", 2);
+  const Bytes prefix = LittleEndian(320, 4) + LittleEndian(70000, 4) + Bytes("\xFF\xFF", 2);
   Write("exif", "seed-big-endian", prefix + ExifBlock(true));
   Write("exif", "seed-little-endian", prefix + ExifBlock(false));
-  Write("exif", "seed-tight-room", Le32(3) + Le32(2) + Bytes("\x00\x80", 2) + ExifBlock(false));
+  Write("exif", "seed-tight-room",
+        LittleEndian(3, 4) + LittleEndian(2, 4) + Bytes("\x00\x80", 2) + ExifBlock(false));
 }
 
 void TextSeeds() {
@@ -243,7 +231,7 @@ void TextSeeds() {
               "10\0-oq",
               23));
   // sizes: dimension, dots per inch, dots per metre, then the text.
-  const Bytes numbers = Le32(1000) + Le32(100) + Le32(2835);
+  const Bytes numbers = LittleEndian(1000, 4) + LittleEndian(100, 4) + LittleEndian(2835, 4);
   for (const char* text : {"12.7cm", "50%", "2.5in", "35MM", "  -300", "1e3in", "0.000001%",
                            "99999999999", "+.5e-2cm", "5%cm"}) {
     Write("sizes", "seed-" + std::to_string(std::hash<std::string>{}(text) % 100000),

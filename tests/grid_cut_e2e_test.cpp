@@ -15,8 +15,6 @@
 namespace testing_support {
 namespace {
 
-using Names = std::vector<std::string>;
-
 // Every tile name of a rows x cols grid, sorted as a listing is.
 Names AllTiles(const std::string& base, int rows, int cols, const std::string& extension) {
   return SortedNames(TilesInOrder(base, rows, cols, extension));

@@ -30,8 +30,6 @@
 namespace testing_support {
 namespace {
 
-using Names = std::vector<std::string>;
-
 constexpr char kTempPrefix[] = ".dolvane-";
 
 bool IsTempName(const std::string& name) {

@@ -17,6 +17,25 @@ BYTE* LineFromTop(FIBITMAP* picture, unsigned y) {
   return FreeImage_GetScanLine(picture, static_cast<int>(FreeImage_GetHeight(picture) - 1 - y));
 }
 
+bool IsJpegName(const std::string& name) {
+  auto endsWith = [&](const std::string& suffix) {
+    if (name.size() < suffix.size()) {
+      return false;
+    }
+    for (size_t i = 0; i < suffix.size(); ++i) {
+      char c = name[name.size() - suffix.size() + i];
+      if (c >= 'A' && c <= 'Z') {
+        c = static_cast<char>(c - 'A' + 'a');
+      }
+      if (c != suffix[i]) {
+        return false;
+      }
+    }
+    return true;
+  };
+  return endsWith(".jpg") || endsWith(".jpeg");
+}
+
 }  // namespace
 
 std::string DescribeArgs(const std::vector<std::string>& args) {
@@ -71,6 +90,19 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   out.close();
   EXPECT_TRUE(out) << "cannot write " << path;
+}
+
+void ExpectWritten(const TempDir& dir, FIBITMAP* source, const WrittenPiece& piece) {
+  SCOPED_TRACE(piece.name);
+  if (IsJpegName(piece.name)) {
+    FileShape shape = ShapeOf(dir / piece.name);
+    EXPECT_EQ(shape.format, FIF_JPEG);
+    EXPECT_EQ(shape.width, piece.width);
+    EXPECT_EQ(shape.height, piece.height);
+  } else {
+    EXPECT_TRUE(
+        FileHoldsArea(dir / piece.name, source, piece.left, piece.top, piece.width, piece.height));
+  }
 }
 
 FileShape ShapeOf(const std::string& path) {

@@ -15,6 +15,8 @@
 
 namespace testing_support {
 
+using Names = std::vector<std::string>;
+
 // Command-line arguments in brackets, for the trace of a failed case.
 std::string DescribeArgs(const std::vector<std::string>& args);
 
@@ -44,6 +46,16 @@ void ExpectSaveOutcome(const RunResult& r, const std::string& notWritten);
 // Writes `picture` to dir/name and returns what the file holds: the reference that pieces cut
 // from that file are compared with.
 Picture Place(const TempDir& dir, FIBITMAP* picture, const std::string& name);
+
+// A piece that must be on disk: its name and its place in the source picture.
+struct WrittenPiece {
+  std::string name;
+  unsigned left, top, width, height;
+};
+
+// Checks a piece in `dir` against its area of `source`: a JPEG one for its size only (its pixels
+// are not the source's), every other one pixel by pixel.
+void ExpectWritten(const TempDir& dir, FIBITMAP* source, const WrittenPiece& piece);
 
 // What a picture file holds, as the library reads it back by its content.
 struct FileShape {

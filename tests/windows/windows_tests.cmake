@@ -1,8 +1,6 @@
-# The Windows tests, run under Wine by tests/windows/run: the unit tests that hold on any system,
-# the Windows-only cases, the programs they start, and the message-box probe.
-set(DOLVANE_PORTABLE_TESTS
-  argument_lists_test.cpp command_line_test.cpp dispatch_test.cpp extended_test.cpp
-  picture_files_test.cpp size_measures_test.cpp strings_and_paths_test.cpp)
+# The Windows tests, run under Wine by tests/windows/run: the unit tests that hold on any system
+# (DOLVANE_PORTABLE_TESTS), the Windows-only cases, the programs they start, and the message-box
+# probe.
 
 add_library(dolvane_test_support STATIC
   support/pictures.cpp support/temp_files.cpp windows/memory_limit.cpp)

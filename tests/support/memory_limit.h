@@ -1,4 +1,4 @@
-// Making storage run out on purpose.
+// Making storage run out on purpose: memory_limit_posix.cpp and memory_limit_win32.cpp.
 #pragma once
 
 namespace testing_support {

@@ -3,7 +3,7 @@
 # probe.
 
 add_library(dolvane_test_support STATIC
-  support/pictures.cpp support/temp_files.cpp windows/memory_limit.cpp)
+  support/pictures.cpp support/temp_files.cpp support/memory_limit_win32.cpp)
 target_include_directories(dolvane_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(dolvane_test_support PUBLIC dolvane_core GTest::gtest psapi)
 target_compile_options(dolvane_test_support PRIVATE ${DOLVANE_WARNINGS})

@@ -1,3 +1,5 @@
+// Making storage run out on purpose, on POSIX systems: an address space capped a little above
+// what this process uses now.
 #include "support/memory_limit.h"
 
 #include <sys/resource.h>

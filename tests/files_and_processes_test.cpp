@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -21,10 +20,7 @@ namespace fs = std::filesystem;
 using testing_support::ReadBytes;
 using testing_support::ScopedEnv;
 using testing_support::TempDir;
-
-void WriteFile(const std::string& path, const std::string& content = "data") {
-  std::ofstream(path, std::ios::binary) << content;
-}
+using testing_support::WriteBytes;
 
 // True when anything, a dangling link included, stands at `path`.
 bool Present(const std::string& path) {
@@ -38,7 +34,7 @@ bool Present(const std::string& path) {
 TEST(PathKind, TellsDirectoriesFromOtherThingsAndFromNothing) {
   TempDir temp;
   fs::create_directory(temp / "dir");
-  WriteFile(temp / "file");
+  WriteBytes(temp / "file", "data");
   fs::create_directory_symlink(temp / "dir", temp / "link-to-dir");
   fs::create_symlink(temp / "file", temp / "link-to-file");
   fs::create_symlink(temp / "missing", temp / "dangling");
@@ -61,9 +57,9 @@ TEST(PathKind, TellsDirectoriesFromOtherThingsAndFromNothing) {
 
 TEST(RemoveTree, RefusesWhatIsNoDirectoryAndRemovesNothing) {
   TempDir temp;
-  WriteFile(temp / "file");
+  WriteBytes(temp / "file", "data");
   fs::create_directory(temp / "target");
-  WriteFile(temp / "target/kept");
+  WriteBytes(temp / "target/kept", "data");
   fs::create_directory_symlink(temp / "target", temp / "link");
 
   EXPECT_EQ(RemoveTree((temp / "missing").c_str()), -1);
@@ -87,7 +83,7 @@ TEST(RemoveTree, RemovesEmptyAndNestedTrees) {
   fs::create_directories(top + "/empty sub");
   fs::create_directories(top + "/.hidden");
   for (const char* file : {"/f", "/a/f", "/a/b/f with space", "/a/b/c/d/f", "/.hidden/.f"}) {
-    WriteFile(top + file);
+    WriteBytes(top + file, "data");
   }
   fs::create_symlink(top + "/nowhere", top + "/a/dangling");
   // A trailing slash on the path is as good as none.
@@ -100,9 +96,9 @@ TEST(RemoveTree, RemovesLinksAsLinksAndLeavesWhatTheyPointTo) {
   TempDir temp;
   const std::string outside = temp / "outside";
   fs::create_directories(outside + "/deep");
-  WriteFile(outside + "/precious");
-  WriteFile(outside + "/deep/precious");
-  WriteFile(temp / "lone-file");
+  WriteBytes(outside + "/precious", "data");
+  WriteBytes(outside + "/deep/precious", "data");
+  WriteBytes(temp / "lone-file", "data");
 
   const std::string top = temp / "top";
   fs::create_directories(top + "/sub");
@@ -126,7 +122,7 @@ TEST(RemoveTree, RemovesPathsLongerThanAnyFixedBuffer) {
     deepest += "/" + std::string(100, static_cast<char>('a' + level));
   }
   fs::create_directories(deepest);
-  WriteFile(deepest + "/" + std::string(200, 'z'));
+  WriteBytes(deepest + "/" + std::string(200, 'z'), "data");
   ASSERT_GT(deepest.size(), 800u);
 
   EXPECT_EQ(RemoveTree(top.c_str()), 0);
@@ -150,7 +146,7 @@ TEST(RemoveTree, AFileThatResistsKeepsItsDirectoryAndEveryOneAbove) {
     fs::create_directories(top + "/other/deep", ignored);
     for (const std::string& file :
          {locked + "/stuck", top + "/keep/gone", top + "/other/deep/gone", top + "/gone"}) {
-      WriteFile(file);
+      WriteBytes(file, "data");
     }
     if (chmod(locked.c_str(), 0500) != 0) {
       _exit(78);
@@ -287,7 +283,7 @@ TEST_F(Processes, SpawnCommandHandsOverTwentyPartsAtMost) {
 TEST_F(Processes, SpawnCommandLooksUpABareNameAlongThePath) {
   fs::create_directory(temp / "bin");
   PlaceReporter(temp / "bin/reporter");
-  WriteFile(temp / "bin/not-executable");
+  WriteBytes(temp / "bin/not-executable", "data");
   ScopedEnv path("PATH", ("/nonexistent::" + temp / "bin").c_str());
   EXPECT_EQ(SpawnCommand("reporter exit=4 x"), 4);
   EXPECT_EQ(Reported(report), (std::vector<std::string>{"reporter", "exit=4", "x"}));
@@ -295,7 +291,7 @@ TEST_F(Processes, SpawnCommandLooksUpABareNameAlongThePath) {
 }
 
 TEST_F(Processes, SpawnCommandGivesMinusOneWhenNothingCanStart) {
-  WriteFile(temp / "plain-file");
+  WriteBytes(temp / "plain-file", "data");
   const std::string commands[] = {
       "",
       "    ",
@@ -324,7 +320,7 @@ TEST_F(Processes, ShellRunWaitOpensOtherFilesWithTheDesktopOpener) {
   fs::create_directory(temp / "bin");
   PlaceReporter(temp / "bin/xdg-open");
   const std::string document = temp / "notes.txt";
-  WriteFile(document);
+  WriteBytes(document, "data");
   ScopedEnv path("PATH", (temp / "bin").c_str());
   ScopedEnv opener("DOLVANE_CHILD_EXIT", "7");
 
@@ -337,7 +333,7 @@ TEST_F(Processes, ShellRunWaitOpensOtherFilesWithTheDesktopOpener) {
 TEST_F(Processes, ShellRunWaitGivesMinusOneWhenNothingCanBeOpened) {
   fs::create_directory(temp / "bin");
   const std::string document = temp / "notes.txt";
-  WriteFile(document);
+  WriteBytes(document, "data");
   {
     ScopedEnv path("PATH", (temp / "bin").c_str());
     EXPECT_EQ(ShellRunWait(document.c_str(), nullptr, 1), -1) << "no opener on the path";

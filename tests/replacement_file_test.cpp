@@ -16,18 +16,12 @@ namespace {
 using testing_support::ListDir;
 using testing_support::ReadBytes;
 using testing_support::TempDir;
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  std::fwrite(bytes.data(), 1, bytes.size(), f);
-  std::fclose(f);
-}
+using testing_support::WriteBytes;
 
 TEST(ReplacementFile, TargetChangesOnlyOnCommit) {
   TempDir dir;
   std::string target = dir / "a.png";
-  WriteFile(target, "old");
+  WriteBytes(target, "old");
   chmod(target.c_str(), 0640);
   {
     platform::ReplacementFile file;
@@ -47,7 +41,7 @@ TEST(ReplacementFile, TargetChangesOnlyOnCommit) {
 TEST(ReplacementFile, DroppedOrAbandonedWritesLeaveNoTrace) {
   TempDir dir;
   std::string target = dir / "a.png";
-  WriteFile(target, "old");
+  WriteBytes(target, "old");
   {
     platform::ReplacementFile file;
     ASSERT_TRUE(file.Open(target.c_str()));
@@ -71,7 +65,7 @@ TEST(ReplacementFile, DroppedOrAbandonedWritesLeaveNoTrace) {
 TEST(ReplacementFile, ReadOnlyTargetStaysProtected) {
   TempDir dir;
   std::string target = dir / "a.png";
-  WriteFile(target, "old");
+  WriteBytes(target, "old");
   chmod(target.c_str(), 0444);
   chmod(dir.path().c_str(), 0777);  // the directory alone would allow the rename
   // Root may write anything, so the check runs as an ordinary user when the tests run as root.
@@ -91,7 +85,7 @@ TEST(ReplacementFile, ReadOnlyTargetStaysProtected) {
 TEST(ReplacementFile, InterruptedSaveLeavesTargetAndRemovesTemporaryFile) {
   TempDir dir;
   std::string target = dir / "a.png";
-  WriteFile(target, "old");
+  WriteBytes(target, "old");
   for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
     EXPECT_EXIT(
         {

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 
 #include "support/crafted_bytes.h"
 #include "support/pictures.h"
@@ -83,13 +82,6 @@ std::string JpegWithApp1(const std::string& block) {
 
 std::string JpegWithExif(const std::string& rest) {
   return JpegWithApp1(std::string("Exif\0\0II*\0", 10) + LittleEndian(8, 4) + rest);
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  out.close();
-  EXPECT_TRUE(out) << "cannot write " << path;
 }
 
 void ExpectWritten(const TempDir& dir, FIBITMAP* source, const WrittenPiece& piece) {

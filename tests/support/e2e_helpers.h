@@ -31,9 +31,6 @@ std::string JpegWithApp1(const std::string& block);
 // directory at 8, where `rest` begins.
 std::string JpegWithExif(const std::string& rest);
 
-// Writes `bytes` to `path`, replacing what was there; fails the test when it cannot.
-void WriteBytes(const std::string& path, const std::string& bytes);
-
 // Runs build/dolvane in `dir`, optionally with a limit on the bytes per file it may write.
 RunResult RunIn(const TempDir& dir, const std::vector<std::string>& args,
                 long long fileSizeLimit = -1);

@@ -26,4 +26,7 @@ std::vector<std::string> ListDir(const std::string& dir);
 // The bytes of a file; empty when it cannot be read.
 std::string ReadBytes(const std::string& path);
 
+// Writes `bytes` to `path`, replacing what was there; fails the test when it cannot.
+void WriteBytes(const std::string& path, const std::string& bytes);
+
 }  // namespace testing_support

@@ -4,7 +4,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -19,10 +18,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing_support::ReadBytes;
 using testing_support::TempDir;
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
+using testing_support::WriteBytes;
 
 // Where the reporting program writes the command line it was given.
 class Reporter : public ::testing::Test {
@@ -78,8 +74,8 @@ TEST(WindowsPaths, BackslashesSeparateLikeSlashes) {
   TempDir temp;
   const std::string top = temp.path() + "\\top";
   fs::create_directories(top + "\\a\\b");
-  WriteFile(top + "\\a\\b\\file.txt", "x");
-  WriteFile(top + "\\a\\other.txt", "y");
+  WriteBytes(top + "\\a\\b\\file.txt", "x");
+  WriteBytes(top + "\\a\\other.txt", "y");
   struct Case {
     std::string path;
     int kind;
@@ -127,7 +123,7 @@ TEST(WindowsReplacementFile, KeepsWhatTheReplacedFileHadAndLeavesReadOnlyFilesAl
   for (const Case& c : cases) {
     fs::remove(target);
     if (c.before != nullptr) {
-      WriteFile(target, c.before);
+      WriteBytes(target, c.before);
       SetFileAttributesA(target.c_str(), c.attributes != 0 ? c.attributes : FILE_ATTRIBUTE_NORMAL);
     }
     EXPECT_EQ(replace(target), c.written) << (c.before ? c.before : "no file");

@@ -441,8 +441,7 @@ TEST(ExifRewriteTest, JpegPiecesCarryNoPreviewOfTheWholePicture) {
   Picture loaded = ReadPicture(dir / "in.jpg");
   ASSERT_TRUE(loaded && FreeImage_GetThumbnail(loaded.get())) << "the preview does not read";
 
-  RunResult r = RunIn(dir, {"-w", "25%", "in.jpg", "left.jpg", "rest.jpg"});
-  ExpectSaveOutcome(r, "");
+  ExpectSaveOutcome(RunIn(dir, {"-w", "25%", "in.jpg", "left.jpg", "rest.jpg"}), "");
   for (const auto& [name, width] : {std::pair{"left.jpg", 500u}, std::pair{"rest.jpg", 1500u}}) {
     SCOPED_TRACE(name);
     const std::string file = ReadBytes(dir / name);

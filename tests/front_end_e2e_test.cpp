@@ -153,10 +153,7 @@ TEST_F(FrontEndE2ETest, OptionsIgnoreCaseAndLaterOnesWin) {
   };
   for (const DispatchCase& c : cases) {
     SCOPED_TRACE(DescribeArgs(c.args));
-    RunResult r = Run(c.args);
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "");
+    ExpectSaveOutcome(Run(c.args), "");
     EXPECT_EQ(ListDir(dir_.path()), SortedNames({"a.png", "o.png"}));
     EXPECT_TRUE(FileHoldsArea(dir_ / "o.png", source_.get(), 0, 0, c.width, c.height));
     EXPECT_EQ(ReadBytes(dir_ / "a.png"), sourceBytes_);
@@ -220,9 +217,7 @@ TEST_F(FrontEndE2ETest, OnlyTheFirstFiftyTokensAreSeen) {
   for (const char* a : {"-w", "10", "a.png", "b.png", "c.png", "d.png"}) {
     args.push_back(a);
   }
-  RunResult r = Run(args);
-  EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out + r.err, "");
+  ExpectSaveOutcome(Run(args), "");
   EXPECT_EQ(ListDir(dir_.path()), Args{"a.png"});
   EXPECT_TRUE(FileHoldsArea(dir_ / "a.png", source_.get(), 0, 0, 10, kHeight));
 }
@@ -232,9 +227,7 @@ TEST_F(FrontEndE2ETest, AwkwardFileNamesArriveIntact) {
   const std::string left = "\"left\" \xe9\xff.png";  // bytes that are no UTF-8 at all
   const std::string rest = "rest\t\"\"\nend .bmp";
   ASSERT_EQ(std::rename((dir_ / "a.png").c_str(), (dir_ / input).c_str()), 0);
-  RunResult r = Run({"-w", "15", input, left, rest});
-  EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out + r.err, "");
+  ExpectSaveOutcome(Run({"-w", "15", input, left, rest}), "");
   EXPECT_EQ(ListDir(dir_.path()), SortedNames({input, left, rest}));
   EXPECT_TRUE(FileHoldsArea(dir_ / left, source_.get(), 0, 0, 15, kHeight));
   EXPECT_TRUE(FileHoldsArea(dir_ / rest, source_.get(), 15, 0, kWidth - 15, kHeight));

@@ -137,9 +137,7 @@ TEST(TwoPieceCutE2ETest, PhysicalSizesFollowTheStoredResolution) {
     for (const char* name : {"a.png", "l.png", "r.png"}) {
       args.push_back(name);
     }
-    RunResult r = RunIn(dir, args);
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out + r.err, "");
+    ExpectSaveOutcome(RunIn(dir, args), "");
     EXPECT_EQ(ListDir(dir.path()), SortedNames({"a.png", "l.png", "r.png"}));
     if (c.size[0] == "-h" || c.size[0] == "-H") {
       ExpectWritten(dir, source.get(), {"l.png", 0, 0, c.width, c.first});
@@ -179,9 +177,7 @@ TEST(TwoPieceCutE2ETest, ExtensionsAreMatchedWithoutRegardToCase) {
     Picture source = ReadPicture(dir / c.input);
     ASSERT_TRUE(source);
 
-    RunResult r = RunIn(dir, {"-w", "15", c.input, c.first, c.rest});
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out + r.err, "");
+    ExpectSaveOutcome(RunIn(dir, {"-w", "15", c.input, c.first, c.rest}), "");
     EXPECT_EQ(ListDir(dir.path()), SortedNames({c.input, c.first, c.rest}));
     EXPECT_EQ(ShapeOf(dir / c.first).format, c.firstFormat);
     EXPECT_EQ(ShapeOf(dir / c.rest).format, c.restFormat);
@@ -205,8 +201,7 @@ TEST(TwoPieceCutE2ETest, ReplacedFilesKeepTheirPermissionsAndLinks) {
   ASSERT_EQ(symlink("target.png", (dir / "link.png").c_str()), 0);
 
   RunResult r = RunIn(dir, {"-w", "10", "a.png", "out.png", "link.png"});
-  EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out + r.err, "");
+  ExpectSaveOutcome(r, "");
   EXPECT_EQ(ListDir(dir.path()), SortedNames({"a.png", "link.png", "out.png", "target.png"}));
   ExpectWritten(dir, source.get(), {"out.png", 0, 0, 10, 20});
   EXPECT_EQ(PermissionsOf(dir / "out.png"), 0640u);
@@ -241,8 +236,7 @@ TEST(TwoPieceCutE2ETest, PiecesGoToTheDirectoriesTheirNamesGive) {
   ASSERT_TRUE(source);
 
   RunResult r = RunIn(dir, {"-w", "25%", "in/a.png", "out/l.png", dir / "out/r.bmp"});
-  EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out + r.err, "");
+  ExpectSaveOutcome(r, "");
   EXPECT_EQ(ListDir(dir.path()), SortedNames({"in", "out"}));
   EXPECT_EQ(ListDir(dir / "in"), Names{"a.png"});
   EXPECT_EQ(ListDir(dir / "out"), SortedNames({"l.png", "r.bmp"}));

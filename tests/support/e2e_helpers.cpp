@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 #include "support/crafted_bytes.h"
@@ -16,23 +17,11 @@ BYTE* LineFromTop(FIBITMAP* picture, unsigned y) {
   return FreeImage_GetScanLine(picture, static_cast<int>(FreeImage_GetHeight(picture) - 1 - y));
 }
 
-bool IsJpegName(const std::string& name) {
-  auto endsWith = [&](const std::string& suffix) {
-    if (name.size() < suffix.size()) {
-      return false;
-    }
-    for (size_t i = 0; i < suffix.size(); ++i) {
-      char c = name[name.size() - suffix.size() + i];
-      if (c >= 'A' && c <= 'Z') {
-        c = static_cast<char>(c - 'A' + 'a');
-      }
-      if (c != suffix[i]) {
-        return false;
-      }
-    }
-    return true;
-  };
-  return endsWith(".jpg") || endsWith(".jpeg");
+bool IsJpegName(std::string name) {
+  for (char& c : name) {
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return name.ends_with(".jpg") || name.ends_with(".jpeg");
 }
 
 }  // namespace

@@ -11,11 +11,6 @@
 
 namespace {
 
-uint32_t Read32(const uint8_t* data) {
-  return static_cast<uint32_t>(data[0]) | static_cast<uint32_t>(data[1]) << 8 |
-         static_cast<uint32_t>(data[2]) << 16 | static_cast<uint32_t>(data[3]) << 24;
-}
-
 // The maker note, and the entries that point at picture data or a preview.
 constexpr uint16_t kDroppedTags[] = {0x927C, 0x0111, 0x0117, 0x0144,
                                      0x0145, 0x014A, 0x0201, 0x0202};
@@ -100,8 +95,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 10) {
     return 0;
   }
-  const uint32_t width = Read32(data);
-  const uint32_t height = Read32(data + 4);
+  const uint32_t width = fuzz::Read32(data);
+  const uint32_t height = fuzz::Read32(data + 4);
   const size_t room = data[8] == 0xFF ? kMaxExifBlockSize : size_t{data[9]} + data[8] * 256u;
   const size_t blockSize = size - 10;
   std::unique_ptr<uint8_t[]> block(new uint8_t[blockSize]);

@@ -1,5 +1,6 @@
-// What the fuzz targets share: the entry every target defines, and a check that stops the run
-// with a message when a property does not hold, so the fuzzer keeps the input.
+// What the fuzz targets share: the entry every target defines, a check that stops the run with
+// a message when a property does not hold, so the fuzzer keeps the input, and a reader of the
+// numbers some targets take before their input.
 #pragma once
 
 #include <cstddef>
@@ -16,6 +17,12 @@ namespace fuzz {
 [[noreturn]] inline void Fail(const char* file, int line, const char* what) {
   std::fprintf(stderr, "%s:%d: property failed: %s\n", file, line, what);
   std::abort();
+}
+
+// The little-endian 32-bit number at `data`.
+inline uint32_t Read32(const uint8_t* data) {
+  return static_cast<uint32_t>(data[0]) | static_cast<uint32_t>(data[1]) << 8 |
+         static_cast<uint32_t>(data[2]) << 16 | static_cast<uint32_t>(data[3]) << 24;
 }
 
 // A zero-terminated copy of bytes up to the first zero byte, in storage of exactly its size, so

@@ -16,11 +16,6 @@
 
 namespace {
 
-uint32_t Read32(const uint8_t* data) {
-  return static_cast<uint32_t>(data[0]) | static_cast<uint32_t>(data[1]) << 8 |
-         static_cast<uint32_t>(data[2]) << 16 | static_cast<uint32_t>(data[3]) << 24;
-}
-
 bool IsSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
@@ -72,9 +67,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 12) {
     return 0;
   }
-  const auto dimension = static_cast<int32_t>(Read32(data));
-  const auto dotsPerInch = static_cast<int32_t>(Read32(data + 4));
-  const uint32_t dotsPerMetre = Read32(data + 8);
+  const auto dimension = static_cast<int32_t>(fuzz::Read32(data));
+  const auto dotsPerInch = static_cast<int32_t>(fuzz::Read32(data + 4));
+  const uint32_t dotsPerMetre = fuzz::Read32(data + 8);
   const fuzz::Text input(data + 12, size - 12);
   const char* text = input.get();
 

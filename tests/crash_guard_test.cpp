@@ -11,9 +11,6 @@
 
 namespace {
 
-// Set by the build: everything runs under AddressSanitizer and UndefinedBehaviorSanitizer.
-constexpr bool kSanitized = DOLVANE_SANITIZED != 0;
-
 volatile int gDepth = 0;
 
 int Recurse(int n) {
@@ -48,7 +45,7 @@ TEST(FatalOnCrash, EveryCrashEndsInTheMessageAndRemovesThePendingFile) {
   const std::string target = dir / "piece.png";
   std::string leftOut;
   for (const Crash& c : kCrashes) {
-    if (kSanitized && c.undefined) {
+    if (DOLVANE_SANITIZED && c.undefined) {
       leftOut += std::string(" ") + c.what;
       continue;
     }
@@ -72,7 +69,7 @@ TEST(FatalOnCrash, EveryCrashEndsInTheMessageAndRemovesThePendingFile) {
 }
 
 TEST(FatalOnCrash, AfterTheGuardACrashIsACrashAgain) {
-  if (kSanitized) {
+  if (DOLVANE_SANITIZED) {
     GTEST_SKIP() << "under AddressSanitizer the handler before the guard is its own, which ends "
                     "the process with a report instead of the signal";
   }

@@ -143,8 +143,7 @@ std::string PieceName(const std::string& name) {
 
 constexpr long kMostResidentKb = 2L << 20;  // 2 GB
 // The sanitizers make the program several times slower, and hold much more memory besides.
-constexpr bool kSanitized = DOLVANE_SANITIZED != 0;
-constexpr double kMostSeconds = kSanitized ? 60 : 5;
+constexpr double kMostSeconds = DOLVANE_SANITIZED ? 60 : 5;
 
 // Runs `args` on `file` in a fresh directory and checks the outcome `c` allows.
 void ExpectOutcome(const HostileCase& c, const HostileFile& file,

@@ -16,9 +16,6 @@
 namespace testing_support {
 namespace {
 
-// Set by the build: everything, the program included, runs under AddressSanitizer.
-constexpr bool kSanitized = DOLVANE_SANITIZED != 0;
-
 // A quantisation table of ones, and a DC table with one code of 1 bit, for the value 0.
 const std::string kTables = OnesQuantisation() + OneCodeHuffman(0);
 
@@ -96,7 +93,7 @@ TEST(OversizedPicturesE2ETest, AreRefusedFromTheirHeadersAlone) {
   for (const OversizedCase& c : kOversized) {
     // AddressSanitizer reserves terabytes for its shadow memory at start-up, so a program whose
     // address space is capped cannot even start under it.
-    if (kSanitized && c.addressSpace != RLIM_INFINITY) {
+    if (DOLVANE_SANITIZED && c.addressSpace != RLIM_INFINITY) {
       leftOut += std::string(" ") + c.name;
       continue;
     }

@@ -55,6 +55,16 @@ constexpr struct {
                   {JPEG_SUBSAMPLING_420, 2, 2},
                   {JPEG_SUBSAMPLING_411, 4, 1}};
 
+// A copy of `text`; null without storage.
+std::unique_ptr<char[]> CopyOf(const char* text) {
+  const size_t size = std::strlen(text) + 1;
+  std::unique_ptr<char[]> copy(new (std::nothrow) char[size]);
+  if (copy) {
+    std::memcpy(copy.get(), text, size);
+  }
+  return copy;
+}
+
 // libpng refuses to write a text whose keyword holds no printable Latin-1 character (an empty
 // one, or one of blanks and control characters only), and with it the whole picture. It mends
 // any other keyword itself.
@@ -82,14 +92,11 @@ void DropKeywordsPngRefuses(FIBITMAP* picture) {
     }
     FreeImage_FindCloseMetadata(search);
     // The key is the tag's own, and goes with it: the library needs it after that.
-    const char* key = FreeImage_GetTagKey(tag);
-    const size_t size = std::strlen(key) + 1;
-    std::unique_ptr<char[]> copy(new (std::nothrow) char[size]);
-    if (!copy) {
+    std::unique_ptr<char[]> key = CopyOf(FreeImage_GetTagKey(tag));
+    if (!key) {
       return;  // the writer will refuse the picture, which is then reported
     }
-    std::memcpy(copy.get(), key, size);
-    FreeImage_SetMetadata(FIMD_COMMENTS, picture, copy.get(), nullptr);
+    FreeImage_SetMetadata(FIMD_COMMENTS, picture, key.get(), nullptr);
   }
 }
 
@@ -441,12 +448,10 @@ bool EncodePicture(FIBITMAP* picture, const char* fileName, int32_t saveFlags,
   } else if (format == FIF_PNG) {
     DropKeywordsPngRefuses(storable);
   }
-  const size_t nameSize = std::strlen(fileName) + 1;
-  out.name_.reset(new (std::nothrow) char[nameSize]);
+  out.name_ = CopyOf(fileName);
   if (!out.name_) {
     return false;
   }
-  std::memcpy(out.name_.get(), fileName, nameSize);
 
   Attempt attempt = EncodeOnce(format, storable, fileName, saveFlags, out.bytes_, out.file_);
   // PNG's writer refuses a colour profile it finds malformed, as some cameras and editors write

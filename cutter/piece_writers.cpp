@@ -119,18 +119,14 @@ void PieceWriters::Work(unsigned worker) {
     }
     Slot& slot = SlotOf(index);
     const size_t bytes = piece ? piece->HeldBytes() : 0;
-    slot.piece = std::move(piece);
-    if (!slot.piece) {
-      slot.state = State::kFailed;
-    } else if (bytes <= kMostHeldBytes - heldBytes_) {
-      // Kept until its turn while the worker goes on to the next piece.
-      slot.state = State::kHeld;
+    // Kept until its turn while the worker goes on to the next piece, unless it is too large.
+    const bool waited = bytes > kMostHeldBytes - heldBytes_;
+    if (!waited) {
       slot.counted = bytes;
       heldBytes_ += bytes;
-    } else {
-      slot.state = State::kWaited;
     }
-    const bool waited = slot.state == State::kWaited;
+    slot.made = true;
+    slot.piece = std::move(piece);
     MoveMadePieces(held);
     changed_.notify_all();
     if (waited) {
@@ -147,7 +143,7 @@ void PieceWriters::MoveMadePieces(std::unique_lock<std::mutex>& held) {
     return;
   }
   moving_ = true;
-  while (!abandoned_ && nextToMove_ < pieces_ && SlotOf(nextToMove_).state != State::kNotMade) {
+  while (!abandoned_ && nextToMove_ < pieces_ && SlotOf(nextToMove_).made) {
     Slot& slot = SlotOf(nextToMove_);
     std::unique_ptr<MadePiece> piece = std::move(slot.piece);
     const size_t counted = slot.counted;

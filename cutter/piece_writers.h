@@ -60,9 +60,8 @@ class PieceWriters {
   void Abandon();
 
  private:
-  enum class State : unsigned char { kNotMade, kHeld, kWaited, kFailed };
   struct Slot {
-    State state = State::kNotMade;
+    bool made = false;   // made, or failed to be (then without a piece)
     size_t counted = 0;  // its share of heldBytes_
     std::unique_ptr<MadePiece> piece;
   };

@@ -30,15 +30,17 @@ int CutInTwo(Axis axis, int nameCount, const char* const* names, const char* siz
 
   struct Piece {
     const char* name;
+    bool rest;  // the piece after the cut, else the one before it
     PieceRectangle rectangle;
   };
   Piece pieces[2];
   int count = 0;
   bool namesAccepted = true;
-  for (const char* name : {firstName, restName}) {
-    if (!IsSkipped(name)) {
-      pieces[count++].name = name;
-      namesAccepted = namesAccepted && FormatForName(name) != FIF_UNKNOWN;
+  const char* const both[] = {firstName, restName};
+  for (int k = 0; k < 2; ++k) {
+    if (!IsSkipped(both[k])) {
+      pieces[count++] = {both[k], k == 1, {}};
+      namesAccepted = namesAccepted && FormatForName(both[k]) != FIF_UNKNOWN;
     }
   }
   const bool wide = axis == Axis::kWidth;
@@ -59,12 +61,8 @@ int CutInTwo(Axis axis, int nameCount, const char* const* names, const char* siz
             wide ? PieceRectangle{0, 0, p, height} : PieceRectangle{0, 0, width, p};
         const PieceRectangle rest =
             wide ? PieceRectangle{p, 0, width, height} : PieceRectangle{0, p, width, height};
-        int i = 0;
-        if (!IsSkipped(firstName)) {
-          pieces[i++].rectangle = first;
-        }
-        if (!IsSkipped(restName)) {
-          pieces[i++].rectangle = rest;
+        for (int i = 0; i < count; ++i) {
+          pieces[i].rectangle = pieces[i].rest ? rest : first;
         }
         return int64_t{count};
       },

@@ -244,7 +244,7 @@ bool os::StoreOnDisk(std::FILE* stream) {
   return _commit(_fileno(stream)) == 0;
 }
 
-// Moves the finished file `temp` (a name ending in six unique characters) to `target`. A file
+// Moves the finished file `temp`, beside `target`, to `target`. A file
 // that is there is replaced the way Windows replaces documents, keeping its attributes, security
 // and alternate streams. Without a backup name a failed replacement may leave the old file gone;
 // with one, the old file is put back under its name whenever the new one is not in place.
@@ -257,11 +257,7 @@ bool os::MoveIntoPlace(const char* temp, const char* target, bool replacing) {
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & kKept) != 0) {
       SetFileAttributesA(temp, attributes & kKept);
     }
-    const size_t length = std::strlen(temp);
-    std::unique_ptr<char[]> backup(CopyText(temp, length));
-    if (backup) {
-      std::memcpy(backup.get() + length - 6, "XXXXXX", 6);
-    }
+    std::unique_ptr<char[]> backup(TemporaryNameBeside(target));
     if (!backup || !MakeUniqueName(backup.get())) {
       return false;
     }

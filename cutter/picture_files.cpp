@@ -396,9 +396,8 @@ Picture LoadPicture(const char* fileName, PictureSource* source, LoadWatcher* wa
         static_cast<LoadWatcher*>(data)->RowsLoaded(picture, rows);
       },
       [](void* data, FIBITMAP* /*picture*/) { static_cast<LoadWatcher*>(data)->LoadFailed(); }};
-  FreeImage_SetLoadWatcher(watched ? &told : nullptr);
-  Picture picture(FreeImage_Load(format, fileName, format == FIF_JPEG ? JPEG_ACCURATE : 0));
-  FreeImage_SetLoadWatcher(nullptr);
+  Picture picture(FreeImage_LoadWatched(format, fileName, format == FIF_JPEG ? JPEG_ACCURATE : 0,
+                                        watched ? &told : nullptr));
   if (!picture) {
     refuse();
     FatalMessageF("Couldn't open input file: %s", fileName);

@@ -186,9 +186,9 @@ PictureDemand BmpDemand(Reader& file, const char* fileName) {
   }
 
   if (compression == kRle8 || compression == kRle4) {
-    // A row may end at its first code; the codes that skip rows or end the picture could
-    // claim more, but no writer stores a large picture as mostly skipped.
-    demand.leastFileBytes = Plus(pixelsAt, Times(height, 2));
+    // No encoder codes more than 255 pixels in the 2 bytes of a run. The codes that end a row
+    // early or skip pixels could claim more, but no writer stores a picture as mostly skipped.
+    demand.leastFileBytes = Plus(pixelsAt, Times(height, Times(CeilDiv(width, 255), 2)));
   } else {
     // The library reads a short 16- to 32-bit file as far as it goes; no real one lacks half.
     demand.leastFileBytes = Plus(pixelsAt, Times(Pitch(width, fileBits), height) / 2);

@@ -49,7 +49,7 @@ enum class PictureVerdict { kFits, kTooLarge, kUnreadable };
 // - a decode of at most kCheapDecodeBytes is never refused for its file's length: the library
 //   reads short 24-bit BMPs, RLE pictures that skip rows, cut JPEGs, and that costs little;
 // - above it, the file must hold leastFileBytes: an uncompressed BMP half of its pixel bytes,
-//   an RLE one 2 bytes a row (an end-of-line code), a PNG its rows deflated at 1032 to 1, a
+//   an RLE one 2 bytes for every 255 pixels (a run), a PNG its rows deflated at 1032 to 1, a
 //   Huffman JPEG 1 bit a block, an arithmetic one 1/128 bit a block.
 // So 6000 x 4000 pixels of 24 bits (72 MB) are refused from a BMP of less than 36 MB of
 // pixels, or a 4:2:0 JPEG (562 500 blocks) of less than 70 KB, or 550 bytes if arithmetic;

@@ -72,13 +72,14 @@ const OversizedCase kOversized[] = {
     // Just above kCheapDecodeBytes (67 MB of 24 bits) with none of its pixels: far too short.
     {"67mb-far-too-short.bmp", [] { return BareBmp(4736, 4736, 24, 0, "", std::string(64, '\0')); },
      4736, 4736},
-    // 67 MB of RLE in 17 KB: every row ends at once, with an end-of-line code.
+    // 67 MB of RLE in 17 KB: every row ends at once, with an end-of-line code. No encoder
+    // writes that; a run holds 255 pixels at most.
     {"rows-end-early.bmp",
      [] {
        return BareBmp(8192, 8200, 8, 1, kGreys,
                       std::string(2 * 8200, '\0') + std::string("\0\1", 2));
      },
-     0, 0},
+     8192, 8200},
     {"normal-progressive.jpg",
      [] { return PictureBytes(Kind::kRgb24, 300, 200, ".jpg", JPEG_PROGRESSIVE | 90); }, 0, 0,
      200 << 20},
@@ -134,7 +135,7 @@ std::string PaddedJpeg(char sof, uint32_t width, uint32_t height, size_t size) {
 
 // The widest picture of its kind (the tallest for RLE) a file of its size can hold: a byte holds
 // at most 8 Huffman blocks, 1024 arithmetic ones, 1032 bytes of PNG rows; a BMP holds at least
-// half of its rows, an RLE one 2 bytes a row.
+// half of its rows, an RLE one 2 bytes for every run of up to 255 pixels.
 const struct {
   const char* name;
   std::string (*make)(uint32_t size);
@@ -147,8 +148,8 @@ const struct {
     {"rows.png", [](uint32_t w) { return PngFile(Ihdr(w, 1, 8, 0), kFiller); }, 1032 * 100 - 1},
     {"adam7.png", [](uint32_t w) { return PngFile(Ihdr(w, 1, 8, 0, true), kFiller); },
      1032 * 100 - 4},
-    // 20 bytes: 10 rows of any width.
-    {"rle.bmp", [](uint32_t h) { return BareBmp(4000, h, 8, 1, kGreys, std::string(20, '\0')); },
+    // 40 bytes: 10 rows of two runs.
+    {"rle.bmp", [](uint32_t h) { return BareBmp(510, h, 8, 1, kGreys, std::string(40, '\0')); },
      10},
     // 318 bytes: 5 rows of 60 bytes (20 pixels), not of 64.
     {"rows.bmp", [](uint32_t w) { return BareBmp(w, 10, 24, 0, "", std::string(318, 'x')); }, 20},

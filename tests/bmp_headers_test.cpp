@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -125,6 +127,33 @@ TEST(BmpHeadersTest, RleFileOfTheLibrarysOwnLoadsBack) {
   Picture back = LoadPicture(path.c_str());
   std::string why;
   EXPECT_TRUE(SameAsArea(back.get(), made.get(), 0, 0, &why)) << why;
+}
+
+// Other readers rely on a piece's header sizes: a run-length encoded one's (an odd -oq, 8 bits)
+// cannot be worked out otherwise. ImageMagick must read the pieces' pixels.
+TEST(BmpHeadersE2ETest, ImageMagickReadsThePiecesTheProgramWrites) {
+  for (const auto& [quality, compression] : {std::pair{"85", kRle8}, {"100", kBmpRgb}}) {
+    TempDir dir;
+    Picture grey = MakePicture(Kind::kGrey8, 37, 9);
+    std::memset(FreeImage_GetBits(grey.get()), 200, FreeImage_GetPitch(grey.get()) * 3);  // runs
+    Picture source(FreeImage_ConvertTo24Bits(Place(dir, grey.get(), "in.bmp").get()));
+    ExpectSaveOutcome(RunIn(dir, {"-oq", quality, "-w", "19", "in.bmp", "l.bmp", "r.bmp"}), "");
+    for (const WrittenPiece& p : {WrittenPiece{"l.bmp", 0, 0, 19, 9}, {"r.bmp", 19, 0, 18, 9}}) {
+      SCOPED_TRACE(p.name + " of -oq " + quality);
+      const std::string bytes = ReadBytes(dir / p.name), png = dir / (p.name + ".png");
+      ASSERT_GE(bytes.size(), 54u);
+      auto field = [&bytes](size_t at) {
+        return uint32_t(uint8_t(bytes[at]) | uint8_t(bytes[at + 1]) << 8 |
+                        uint8_t(bytes[at + 2]) << 16 | uint8_t(bytes[at + 3]) << 24);
+      };
+      EXPECT_EQ(field(30), compression);
+      EXPECT_EQ(field(2), bytes.size());  // the file's size
+      EXPECT_EQ(field(34), compression == kRle8 ? bytes.size() - field(10) : 0u);  // the pixels'
+      EXPECT_EQ(std::system(("/usr/bin/convert " + (dir / p.name) + " PNG24:" + png).c_str()), 0)
+          << "ImageMagick's /usr/bin/convert (scripts/install-deps) must read the piece";
+      EXPECT_TRUE(FileHoldsArea(png, source.get(), p.left, p.top, p.width, p.height));
+    }
+  }
 }
 
 }  // namespace

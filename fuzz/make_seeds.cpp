@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cutter/picture_files.h"
@@ -122,8 +123,8 @@ class TiffWriter {
 };
 
 // An EXIF block of a 640 x 480 picture with an Exif, interoperability and GPS directory, a
-// maker note and a second directory with a preview.
-Bytes ExifBlock(bool bigEndian) {
+// maker note and a second directory with a preview: `preview`, or bare JPEG markers.
+Bytes ExifBlock(bool bigEndian, const Bytes& preview = Bytes("\xFF\xD8\xFF\xD9", 4)) {
   TiffWriter w(bigEndian);
   // The first directory at 8 has 7 entries: 2 + 7 x 12 + 4 = 90 bytes; the rest follows.
   const uint32_t data = 8 + 90;
@@ -144,9 +145,10 @@ Bytes ExifBlock(bool bigEndian) {
                  0);
   const uint32_t gps = data + tail.Size();
   tail.Directory({{0x0000, 1, 4, 0x00000302}}, 0);
-  const uint32_t preview = place(Bytes("\xFF\xD8\xFF\xD9", 4));
+  const uint32_t previewAt = place(preview);
   const uint32_t second = data + tail.Size();
-  tail.Directory({{0x0201, 4, 1, preview}, {0x0202, 4, 1, 4}}, 0);
+  tail.Directory({{0x0201, 4, 1, previewAt}, {0x0202, 4, 1, static_cast<uint32_t>(preview.size())}},
+                 0);
   w.Directory({{0x0100, 3, 1, 640},
                {0x0101, 4, 1, 480},
                {0x010F, 2, 13, make},
@@ -185,6 +187,14 @@ void PictureSeeds() {
   Picture withExif(FreeImage_Clone(rgb.get()));
   Attach(withExif.get(), ExifBlock(true));
   Write("load_jpeg", "seed-exif.jpg", Save(withExif.get(), FIF_JPEG, 80));
+  // As cameras write them: a preview that decodes, baseline or progressive.
+  for (const auto& [name, flags] :
+       {std::pair{"seed-exif-thumbnail.jpg", 50},
+        std::pair{"seed-exif-progressive-thumbnail.jpg", 50 | JPEG_PROGRESSIVE}}) {
+    Picture camera(FreeImage_Clone(rgb.get()));
+    Attach(camera.get(), ExifBlock(false, Save(grey.get(), FIF_JPEG, flags)));
+    Write("load_jpeg", name, Save(camera.get(), FIF_JPEG, 80));
+  }
 
   Write("load_png", "seed-rgb.png", Save(rgb.get(), FIF_PNG, 0));
   Write("load_png", "seed-grey.png", Save(grey.get(), FIF_PNG, 0));

@@ -69,9 +69,9 @@ int CutGrid(const char* fileName, int32_t rows, int32_t cols, int32_t saveFlags)
   int64_t tileHeight = 0;
   PieceCut cut(
       saveFlags, platform::kMostPendingFiles,
-      [&](FIBITMAP* picture) {
-        tileWidth = tiles > 0 ? FreeImage_GetWidth(picture) / static_cast<unsigned>(cols) : 0;
-        tileHeight = tiles > 0 ? FreeImage_GetHeight(picture) / static_cast<unsigned>(rows) : 0;
+      [&](const PictureGeometry& picture) {
+        tileWidth = tiles > 0 ? picture.width / static_cast<unsigned>(cols) : 0;
+        tileHeight = tiles > 0 ? picture.height / static_cast<unsigned>(rows) : 0;
         return tileWidth > 0 && tileHeight > 0 ? tiles : 0;
       },
       [&](int64_t index) {
@@ -87,8 +87,8 @@ int CutGrid(const char* fileName, int32_t rows, int32_t cols, int32_t saveFlags)
   if (tiles == 0) {
     return 0;
   }
-  if (FreeImage_GetWidth(picture.get()) < static_cast<unsigned>(cols) ||
-      FreeImage_GetHeight(picture.get()) < static_cast<unsigned>(rows)) {
+  if (picture && (FreeImage_GetWidth(picture.get()) < static_cast<unsigned>(cols) ||
+                  FreeImage_GetHeight(picture.get()) < static_cast<unsigned>(rows))) {
     // Every tile would be empty; trying them one by one could take millions of steps.
     FatalMessageF("Couldn't save file: %s", names.For(0, 1, 1));
   }

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <new>
 
 #include "cutter/exif_rewrite.h"
@@ -100,33 +101,47 @@ void DropKeywordsPngRefuses(FIBITMAP* picture) {
   }
 }
 
-unsigned DLL_CALLCONV ReadStream(void* buffer, unsigned size, unsigned count, fi_handle handle) {
-  return static_cast<unsigned>(std::fread(buffer, size, count, static_cast<std::FILE*>(handle)));
-}
+// A piece kept in memory up to this size; beyond it, it goes on in its temporary file.
+constexpr size_t kMostBytesInMemory = size_t{16} << 20;
 
-unsigned DLL_CALLCONV WriteStream(void* buffer, unsigned size, unsigned count, fi_handle handle) {
-  return static_cast<unsigned>(std::fwrite(buffer, size, count, static_cast<std::FILE*>(handle)));
-}
-
-int DLL_CALLCONV SeekStream(fi_handle handle, long offset, int origin) {
-  return std::fseek(static_cast<std::FILE*>(handle), offset, origin);
-}
-
-long DLL_CALLCONV TellStream(fi_handle handle) {
-  return std::ftell(static_cast<std::FILE*>(handle));
-}
-
-// An encoder's output kept in memory. The writers only append, but may seek back to mend a
-// header.
-struct MemoryStream {
+// An encoder's output: in memory, and once it grows past kMostBytesInMemory, in the piece's
+// temporary file, opened only when the piece's turn to take disk space has come. The writers
+// only append, but may seek back to mend a header.
+struct PieceStream {
   std::vector<unsigned char>& bytes;
+  std::unique_ptr<platform::ReplacementFile>& file;
+  const char* fileName;
+  const std::function<bool()>& awaitTurn;
   size_t at = 0;
-  bool outOfMemory = false;
+  bool failed = false;  // out of memory, the file failed, or the cut was abandoned
 };
 
-unsigned DLL_CALLCONV WriteMemory(void* buffer, unsigned size, unsigned count, fi_handle handle) {
-  auto& stream = *static_cast<MemoryStream*>(handle);
+// Moves what is in memory into the temporary file, at the piece's turn.
+bool Spill(PieceStream& stream) {
+  if (stream.awaitTurn && !stream.awaitTurn()) {
+    return false;
+  }
+  stream.file.reset(new (std::nothrow) platform::ReplacementFile);
+  if (!stream.file || !stream.file->Open(stream.fileName) ||
+      std::fwrite(stream.bytes.data(), 1, stream.bytes.size(), stream.file->Stream()) !=
+          stream.bytes.size() ||
+      std::fseek(stream.file->Stream(), static_cast<long>(stream.at), SEEK_SET) != 0) {
+    return false;
+  }
+  std::vector<unsigned char>().swap(stream.bytes);
+  return true;
+}
+
+unsigned DLL_CALLCONV WritePiece(void* buffer, unsigned size, unsigned count, fi_handle handle) {
+  auto& stream = *static_cast<PieceStream*>(handle);
   const size_t length = size_t{size} * count;
+  if (!stream.file && stream.at + length > kMostBytesInMemory && !Spill(stream)) {
+    stream.failed = true;
+    return 0;
+  }
+  if (stream.file) {
+    return static_cast<unsigned>(std::fwrite(buffer, size, count, stream.file->Stream()));
+  }
   const auto* from = static_cast<const unsigned char*>(buffer);
   try {
     if (stream.at == stream.bytes.size()) {
@@ -136,20 +151,23 @@ unsigned DLL_CALLCONV WriteMemory(void* buffer, unsigned size, unsigned count, f
       std::memcpy(stream.bytes.data() + stream.at, from, length);
     }
   } catch (const std::bad_alloc&) {
-    stream.outOfMemory = true;
+    stream.failed = true;
     return 0;
   }
   stream.at += length;
   return count;
 }
 
-unsigned DLL_CALLCONV ReadMemory(void* /*buffer*/, unsigned /*size*/, unsigned /*count*/,
-                                 fi_handle /*handle*/) {
+unsigned DLL_CALLCONV ReadPiece(void* /*buffer*/, unsigned /*size*/, unsigned /*count*/,
+                                fi_handle /*handle*/) {
   return 0;  // the writers never read back
 }
 
-int DLL_CALLCONV SeekMemory(fi_handle handle, long offset, int origin) {
-  auto& stream = *static_cast<MemoryStream*>(handle);
+int DLL_CALLCONV SeekPiece(fi_handle handle, long offset, int origin) {
+  auto& stream = *static_cast<PieceStream*>(handle);
+  if (stream.file) {
+    return std::fseek(stream.file->Stream(), offset, origin);
+  }
   const long base = origin == SEEK_CUR   ? static_cast<long>(stream.at)
                     : origin == SEEK_END ? static_cast<long>(stream.bytes.size())
                                          : 0;
@@ -160,8 +178,9 @@ int DLL_CALLCONV SeekMemory(fi_handle handle, long offset, int origin) {
   return 0;
 }
 
-long DLL_CALLCONV TellMemory(fi_handle handle) {
-  return static_cast<long>(static_cast<MemoryStream*>(handle)->at);
+long DLL_CALLCONV TellPiece(fi_handle handle) {
+  auto& stream = *static_cast<PieceStream*>(handle);
+  return stream.file ? std::ftell(stream.file->Stream()) : static_cast<long>(stream.at);
 }
 
 // Set when the library, on this thread, complains about a colour profile: libpng names the
@@ -282,40 +301,26 @@ void MakeUnusedAlphaOpaque(FIBITMAP* picture) {
   }
 }
 
-// A picture larger than this is encoded straight into its temporary file, not into memory.
-constexpr size_t kMostBytesInMemory = size_t{16} << 20;
-
 enum class Attempt { kWritten, kRefused, kFailed };  // kRefused: by the library itself
 
-// One attempt at encoding `picture`: into `out`'s memory, or into its temporary file, which is
+// One attempt at encoding `picture` into `bytes`, or, when it grows large, into `file`, which is
 // either whole afterwards or gone.
 Attempt EncodeOnce(FREE_IMAGE_FORMAT format, FIBITMAP* picture, const char* fileName,
-                   int32_t saveFlags, std::vector<unsigned char>& bytes,
+                   int32_t saveFlags, const std::function<bool()>& awaitTurn,
+                   std::vector<unsigned char>& bytes,
                    std::unique_ptr<platform::ReplacementFile>& file) {
-  const size_t pixelBytes = size_t{FreeImage_GetLine(picture)} * FreeImage_GetHeight(picture);
-  FatalOnCrash crash("Couldn't save file: %s", fileName);
   tProfileRefused = false;
-  if (pixelBytes <= kMostBytesInMemory) {
-    bytes.clear();
-    MemoryStream stream{bytes};
-    FreeImageIO io = {ReadMemory, WriteMemory, SeekMemory, TellMemory};
-    if (FreeImage_SaveToHandle(format, picture, &io, &stream, saveFlags)) {
-      return Attempt::kWritten;
-    }
-    return stream.outOfMemory ? Attempt::kFailed : Attempt::kRefused;
-  }
-  file.reset(new (std::nothrow) platform::ReplacementFile);
-  if (!file || !file->Open(fileName)) {
-    file.reset();
-    return Attempt::kFailed;
-  }
-  FreeImageIO io = {ReadStream, WriteStream, SeekStream, TellStream};
-  if (FreeImage_SaveToHandle(format, picture, &io, file->Stream(), saveFlags)) {
+  bytes.clear();
+  file.reset();
+  PieceStream stream{bytes, file, fileName, awaitTurn};
+  FreeImageIO io = {ReadPiece, WritePiece, SeekPiece, TellPiece};
+  const bool written = FreeImage_SaveToHandle(format, picture, &io, &stream, saveFlags) != 0;
+  const bool failed = stream.failed || (file && std::ferror(file->Stream()) != 0);
+  if (written && !failed) {
     return Attempt::kWritten;
   }
-  const bool fileFailed = std::ferror(file->Stream()) != 0;
   file.reset();  // the temporary file goes
-  return fileFailed ? Attempt::kFailed : Attempt::kRefused;
+  return failed ? Attempt::kFailed : Attempt::kRefused;
 }
 
 }  // namespace
@@ -387,6 +392,11 @@ Picture LoadPicture(const char* fileName, PictureSource* source, LoadWatcher* wa
   if (source != nullptr) {
     *source = {format, demand.mostAcross, demand.mostDown, demand.leastAcross, demand.leastDown};
   }
+  if (watcher != nullptr && demand.known && format != FIF_JPEG &&
+      !watcher->HeaderRead(
+          {demand.width, demand.height, demand.dotsPerMetreX, demand.dotsPerMetreY})) {
+    return nullptr;
+  }
   // A PNG's rows may be used as they come only when no metadata follows them.
   const bool watched =
       watcher != nullptr && (format != FIF_PNG || (demand.known && !demand.textAfterPixels));
@@ -408,8 +418,13 @@ Picture LoadPicture(const char* fileName, PictureSource* source, LoadWatcher* wa
   return picture;
 }
 
+PictureGeometry GeometryOf(FIBITMAP* picture) {
+  return {FreeImage_GetWidth(picture), FreeImage_GetHeight(picture),
+          FreeImage_GetDotsPerMeterX(picture), FreeImage_GetDotsPerMeterY(picture)};
+}
+
 size_t EncodedPicture::HeldBytes() const {
-  return file_ ? SIZE_MAX : bytes_.size();
+  return file_ ? SIZE_MAX : bytes_.capacity();
 }
 
 bool EncodedPicture::MoveIntoPlace() {
@@ -426,14 +441,28 @@ bool EncodedPicture::MoveIntoPlace() {
   return moved;
 }
 
+bool FormatHolds(FREE_IMAGE_FORMAT format, uint64_t width, uint64_t height) {
+  switch (format) {
+    case FIF_JPEG:
+      return width <= kMostJpegSide && height <= kMostJpegSide;
+    case FIF_PNG:
+      return width <= kMostPngSide && height <= kMostPngSide;
+    default:
+      return true;
+  }
+}
+
 bool EncodePicture(FIBITMAP* picture, const char* fileName, int32_t saveFlags,
-                   const PictureSource& source, EncodedPicture& out) {
+                   const PictureSource& source, EncodedPicture& out,
+                   const std::function<bool()>& awaitTurn) {
   out = EncodedPicture();
   FREE_IMAGE_FORMAT format = FormatForName(fileName);
   if (format == FIF_UNKNOWN) {
     FatalMessageF("Save: file (%s) - must end in .jpg, .jpeg or .bmp", fileName);
   }
-  if (picture == nullptr) {
+  // Nothing is converted or encoded for a piece its format cannot hold.
+  if (picture == nullptr ||
+      !FormatHolds(format, FreeImage_GetWidth(picture), FreeImage_GetHeight(picture))) {
     return false;
   }
   Picture converted;
@@ -452,7 +481,8 @@ bool EncodePicture(FIBITMAP* picture, const char* fileName, int32_t saveFlags,
     return false;
   }
 
-  Attempt attempt = EncodeOnce(format, storable, fileName, saveFlags, out.bytes_, out.file_);
+  Attempt attempt =
+      EncodeOnce(format, storable, fileName, saveFlags, awaitTurn, out.bytes_, out.file_);
   // PNG's writer refuses a colour profile it finds malformed, as some cameras and editors write
   // them; the pixels matter more than the profile, so the piece goes without it.
   FIICCPROFILE* profile = FreeImage_GetICCProfile(storable);
@@ -460,7 +490,7 @@ bool EncodePicture(FIBITMAP* picture, const char* fileName, int32_t saveFlags,
       profile->size != 0) {
     const DWORD size = profile->size;
     profile->size = 0;  // hidden from the writer for this one try, not taken from the picture
-    attempt = EncodeOnce(format, storable, fileName, saveFlags, out.bytes_, out.file_);
+    attempt = EncodeOnce(format, storable, fileName, saveFlags, awaitTurn, out.bytes_, out.file_);
     profile->size = size;
   }
   if (attempt != Attempt::kWritten) {
@@ -472,6 +502,7 @@ bool EncodePicture(FIBITMAP* picture, const char* fileName, int32_t saveFlags,
 
 bool SavePicture(FIBITMAP* picture, const char* fileName, int32_t saveFlags,
                  const PictureSource& source) {
+  FatalOnCrash crash("Couldn't save file: %s", fileName);
   EncodedPicture encoded;
   return EncodePicture(picture, fileName, saveFlags, source, encoded) && encoded.MoveIntoPlace();
 }

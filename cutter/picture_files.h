@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -49,11 +50,23 @@ struct PictureSource {
 // gives JPEG_SUBSAMPLING_422 | JPEG_OPTIMIZE | 100.
 int32_t JpegPieceFlags(int32_t saveFlags, const PictureSource& source);
 
+// What a cut is laid out by: a picture's size and the resolution stored in it.
+struct PictureGeometry {
+  unsigned width = 0, height = 0;
+  unsigned dotsPerMetreX = 0, dotsPerMetreY = 0;
+};
+
+PictureGeometry GeometryOf(FIBITMAP* picture);
+
 // Told about a picture while it loads. JPEG and PNG pictures (not interlaced) are read from the
 // top down, so their pieces can be made from the rows already read; other pictures are told of
 // nothing until they are whole.
 class LoadWatcher {
  public:
+  // The geometry of a BMP or PNG picture, read from its header before any pixel is decoded (a
+  // JPEG's resolution is known only once the decoder has started). False when the watcher has
+  // no use for the pixels: the picture is then not decoded.
+  virtual bool HeaderRead(const PictureGeometry& geometry) = 0;
   // `picture`'s size, resolution, colour profile and metadata are final, and so are its first
   // `rows` rows from the top: 0 at the first call, then growing to its height.
   virtual void RowsLoaded(FIBITMAP* picture, unsigned rows) = 0;
@@ -66,10 +79,10 @@ class LoadWatcher {
 };
 
 // Loads a picture (JPEG with the library's accurate decoding: the slow integer transform and
-// smoothed colour planes). Never returns without one: a name without an accepted extension, a
-// picture too large to decode or a file the library cannot read ends the process with its
-// message, once `watcher` (when given) has been told. `source`, when given, learns what the
-// picture was.
+// smoothed colour planes). Returns without one only when `watcher` declined its pixels: a name
+// without an accepted extension, a picture too large to decode or a file the library cannot
+// read ends the process with its message, once `watcher` (when given) has been told. `source`,
+// when given, learns what the picture was.
 Picture LoadPicture(const char* fileName, PictureSource* source = nullptr,
                     LoadWatcher* watcher = nullptr);
 
@@ -82,25 +95,42 @@ class EncodedPicture {
   EncodedPicture(EncodedPicture&&) = default;
   EncodedPicture& operator=(EncodedPicture&&) = default;
 
-  // Memory held until it is in place; SIZE_MAX for a picture waiting in its temporary file.
+  // Memory held until it is in place (what was allocated, not only what is used); SIZE_MAX for
+  // a picture waiting in its temporary file.
   size_t HeldBytes() const;
+  // The name it goes under; null when there is nothing to put in place.
+  const char* FileName() const { return name_.get(); }
   // Puts it under its name: true when the file now holds it. Any existing file of that name
   // stays exactly as it was otherwise. Nothing is held afterwards.
   bool MoveIntoPlace();
 
  private:
   friend bool EncodePicture(FIBITMAP* picture, const char* fileName, int32_t saveFlags,
-                            const PictureSource& source, EncodedPicture& out);
+                            const PictureSource& source, EncodedPicture& out,
+                            const std::function<bool()>& awaitTurn);
   std::unique_ptr<char[]> name_;
   std::vector<unsigned char> bytes_;
   std::unique_ptr<platform::ReplacementFile> file_;
 };
 
+// The widest and highest pictures the JPEG and PNG writers take (libjpeg's and libpng's own
+// limits). BMP has none that a picture in memory can reach.
+constexpr uint64_t kMostJpegSide = 65500;
+constexpr uint64_t kMostPngSide = 1000000;
+
+// Whether a file of `format` can hold a picture of `width` x `height`.
+bool FormatHolds(FREE_IMAGE_FORMAT format, uint64_t width, uint64_t height);
+
 // Encodes `picture` into `out` for `fileName`, in the format of the name's extension, with
 // `saveFlags` (for JPEG as JpegPieceFlags makes them from `source`; else unchanged, for PNG the
 // compression level). A name without an accepted extension ends the process with its message
 // before anything touches the file system. False, with nothing written, when there is no picture
-// (a null handle) or the library or the file system refuses.
+// (a null handle), the format cannot hold its size, or the library or the file system refuses.
+//
+// The encoded bytes stay in memory up to 16 MiB; a larger piece goes on in its temporary file,
+// which is opened only once `awaitTurn` (when given) returns true: the pieces of a cut then take
+// disk space in the cut's order, whatever order they are encoded in. When it returns false, the
+// encoding fails.
 //
 // A picture whose depth the format cannot hold is converted first, keeping its colour profile:
 // transparency is flattened onto white, other 32-bit pictures lose their fourth channel and 16
@@ -109,9 +139,11 @@ class EncodedPicture {
 // JPEG pieces get their EXIF rebuilt for their own size. Pictures may be encoded from several
 // threads at once.
 bool EncodePicture(FIBITMAP* picture, const char* fileName, int32_t saveFlags,
-                   const PictureSource& source, EncodedPicture& out);
+                   const PictureSource& source, EncodedPicture& out,
+                   const std::function<bool()>& awaitTurn = {});
 
-// EncodePicture, then MoveIntoPlace: true when the file now holds the picture.
+// EncodePicture, then MoveIntoPlace: true when the file now holds the picture. A crash in the
+// library meanwhile ends the process with "Couldn't save file: NAME".
 bool SavePicture(FIBITMAP* picture, const char* fileName, int32_t saveFlags,
                  const PictureSource& source = {});
 

@@ -151,6 +151,8 @@ bool LibraryBitmap(FREE_IMAGE_FORMAT format, const char* fileName, PictureDemand
   }
   demand.width = FreeImage_GetWidth(header.get());
   demand.height = FreeImage_GetHeight(header.get());
+  demand.dotsPerMetreX = FreeImage_GetDotsPerMeterX(header.get());
+  demand.dotsPerMetreY = FreeImage_GetDotsPerMeterY(header.get());
   bitsPerPixel = FreeImage_GetBPP(header.get());
   return demand.width != 0 && demand.height != 0;
 }

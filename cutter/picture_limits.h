@@ -15,6 +15,9 @@ struct PictureDemand {
   bool damaged = false;
   unsigned width = 0;  // as declared
   unsigned height = 0;
+  // BMP and PNG: the resolution, read by the library from the header as a load reads it; 0
+  // when not known before the pixels are.
+  unsigned dotsPerMetreX = 0, dotsPerMetreY = 0;
   uint64_t fileBytes = 0;  // the file's length
   // Memory the library takes while decoding: the bitmap it makes, and the buffers it needs
   // besides (a progressive JPEG's coefficients, a BMP's undecoded pixels).

@@ -1,7 +1,11 @@
 #include "cutter/piece_cut.h"
 
+#include <algorithm>
+#include <cassert>
 #include <new>
 #include <utility>
+
+#include "util/messages.h"
 
 namespace {
 
@@ -10,7 +14,10 @@ class EncodedPiece final : public MadePiece {
  public:
   EncodedPicture encoded;
   size_t HeldBytes() const override { return encoded.HeldBytes(); }
-  bool MoveIntoPlace() override { return encoded.MoveIntoPlace(); }
+  bool MoveIntoPlace() override {
+    FatalOnCrash crash("Couldn't save file: %s", encoded.FileName());
+    return encoded.MoveIntoPlace();
+  }
 };
 
 }  // namespace
@@ -28,31 +35,66 @@ Picture PieceCut::Load(const char* fileName) {
 }
 
 int64_t PieceCut::Write(FIBITMAP* picture) {
-  if (!writers_) {
-    LayOut(picture);
+  if (picture == nullptr) {
+    return 0;  // no piece fits its format: the first is not written
   }
+  if (picture_ == nullptr) {
+    Begin(picture);
+  }
+  assert(picture == picture_);
   if (!writers_) {
-    return -1;
+    FatalMessageF("out of memory");
   }
   return writers_->Finish([this](unsigned worker, int64_t index) { return Make(worker, index); });
 }
 
-void PieceCut::LayOut(FIBITMAP* picture) {
+void PieceCut::LayOut(const PictureGeometry& geometry) {
+  // Once: workers may be cutting by it already.
+  assert(!laidOut_);
+  laidOut_ = true;
+  pieces_ = layout_(geometry);
+  writers_.reset(new (std::nothrow) PieceWriters(pieces_, mostWorkers_));
+}
+
+// The pieces are cut from `picture`, the one the user named, and no other.
+void PieceCut::Begin(FIBITMAP* picture) {
+  assert(picture_ == nullptr);
   picture_ = picture;
-  const int64_t pieces = layout_(picture);
-  writers_.reset(new (std::nothrow) PieceWriters(pieces, mostWorkers_));
+  if (!laidOut_) {
+    LayOut(GeometryOf(picture));
+  }
+}
+
+bool PieceCut::SomePieceMayFit() {
+  for (int64_t index = 0; index < pieces_; ++index) {
+    const PieceRectangle r = rectangle_(index);
+    if (FormatHolds(FormatForName(name_(0, index)), std::max<int64_t>(r.right - r.left, 0),
+                    std::max<int64_t>(r.bottom - r.top, 0))) {
+      return true;
+    }
+  }
+  return pieces_ == 0;
+}
+
+bool PieceCut::HeaderRead(const PictureGeometry& geometry) {
+  LayOut(geometry);
+  // Decoding gigabytes for pieces too wide or too high for their files would be wasted.
+  return SomePieceMayFit();
 }
 
 void PieceCut::RowsLoaded(FIBITMAP* picture, unsigned rows) {
   if (rows == 0) {
+    Begin(picture);
     // With one worker, the one that loads, nothing can be made meanwhile.
-    LayOut(picture);
     if (writers_ && writers_->Workers() > 1) {
       writers_->Start([this](unsigned worker, int64_t index) { return Make(worker, index); },
                       [this](int64_t index) { return rectangle_(index).bottom; });
     }
-  } else if (writers_) {
-    writers_->RowsIn(rows);
+  } else {
+    assert(picture == picture_);
+    if (writers_) {
+      writers_->RowsIn(rows);
+    }
   }
 }
 
@@ -63,11 +105,14 @@ void PieceCut::LoadFailed() {
 }
 
 std::unique_ptr<MadePiece> PieceCut::Make(unsigned worker, int64_t index) {
+  const char* name = name_(worker, index);
+  // The library's code may crash on what a hostile file left in the picture, on any worker.
+  FatalOnCrash crash("Couldn't save file: %s", name);
   const PieceRectangle r = rectangle_(index);
   Picture piece = PieceOf(picture_, r.left, r.top, r.right, r.bottom);
   std::unique_ptr<EncodedPiece> made(new (std::nothrow) EncodedPiece);
-  if (!made ||
-      !EncodePicture(piece.get(), name_(worker, index), saveFlags_, source_, made->encoded)) {
+  if (!made || !EncodePicture(piece.get(), name, saveFlags_, source_, made->encoded,
+                              [this, index] { return writers_->AwaitTurn(index); })) {
     return nullptr;
   }
   return made;

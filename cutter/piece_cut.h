@@ -23,10 +23,9 @@ struct PieceRectangle {
 
 class PieceCut final : public LoadWatcher {
  public:
-  // Lays the cut out for `picture`, whose size, resolution and metadata are final though it may
-  // still be loading; returns how many pieces it has. Called once, on the calling thread. It
-  // must not end the process.
-  using Layout = std::function<int64_t(FIBITMAP* picture)>;
+  // Lays the cut out for a picture of `geometry`; returns how many pieces it has. Called once, on
+  // the calling thread, before the pixels are in or while they load. It must not end the process.
+  using Layout = std::function<int64_t(const PictureGeometry& geometry)>;
   // Piece `index`'s rectangle, once laid out; called from any worker.
   using Rectangle = std::function<PieceRectangle(int64_t index)>;
   // Piece `index`'s name, for worker `worker` (below PieceWriters::WorkersFor(pieces,
@@ -39,18 +38,22 @@ class PieceCut final : public LoadWatcher {
   PieceCut& operator=(const PieceCut&) = delete;
 
   // Loads `fileName` as LoadPicture does, starting on the pieces while it loads where it can.
+  // Null, with nothing decoded, when the header shows that no piece fits its file's format.
   Picture Load(const char* fileName);
 
-  // Once the picture has loaded: lays the cut out if that was not done while it loaded, and
-  // writes every piece, each put in place after the pieces before it. Returns the index of the
-  // first piece not written, or -1.
+  // Once the picture has loaded (or was not, as Load says): lays the cut out if that was not
+  // done before, and writes every piece, each put in place after the pieces before it. Returns
+  // the index of the first piece not written, or -1.
   int64_t Write(FIBITMAP* picture);
 
  private:
+  bool HeaderRead(const PictureGeometry& geometry) override;
   void RowsLoaded(FIBITMAP* picture, unsigned rows) override;
   void LoadFailed() override;
   std::unique_ptr<MadePiece> Make(unsigned worker, int64_t index);
-  void LayOut(FIBITMAP* picture);
+  void LayOut(const PictureGeometry& geometry);
+  void Begin(FIBITMAP* picture);
+  bool SomePieceMayFit();
 
   int32_t saveFlags_;
   unsigned mostWorkers_;
@@ -58,6 +61,8 @@ class PieceCut final : public LoadWatcher {
   Rectangle rectangle_;
   Name name_;
   PictureSource source_;
+  bool laidOut_ = false;
+  int64_t pieces_ = 0;
   FIBITMAP* picture_ = nullptr;
   std::unique_ptr<PieceWriters> writers_;
   // The crash handlers stay installed for the whole cut instead of once per piece.

@@ -76,6 +76,12 @@ int64_t PieceWriters::Finish(const PieceMaker& make) {
   return firstFailed_;
 }
 
+bool PieceWriters::AwaitTurn(int64_t index) {
+  std::unique_lock<std::mutex> held(lock_);
+  changed_.wait(held, [&] { return abandoned_ || (whole_ && nextToMove_ >= index); });
+  return !abandoned_;
+}
+
 void PieceWriters::Abandon() {
   {
     std::lock_guard<std::mutex> held(lock_);

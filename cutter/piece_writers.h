@@ -50,6 +50,9 @@ class PieceWriters {
   void Start(const PieceMaker& make, const PieceNeeds& needs);
   // The first `rows` rows of the picture are in.
   void RowsIn(int64_t rows);
+  // For the maker of piece `index`: waits until every piece before it is in place (so the whole
+  // picture is in). False, at once, when the writers are abandoned.
+  bool AwaitTurn(int64_t index);
   // The whole picture is in: the calling thread works on the pieces too (as worker 0, starting
   // the others if Start did not), until every piece is made and put in place, each one's effects
   // after those of the pieces before it. Returns the index of the first piece not made or not

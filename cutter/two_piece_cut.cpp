@@ -49,11 +49,10 @@ int CutInTwo(Axis axis, int nameCount, const char* const* names, const char* siz
   // whole.
   PieceCut cut(
       saveFlags, namesAccepted ? 2 : 1,
-      [&](FIBITMAP* picture) {
-        const int64_t width = FreeImage_GetWidth(picture);
-        const int64_t height = FreeImage_GetHeight(picture);
-        const unsigned dotsPerMetre =
-            wide ? FreeImage_GetDotsPerMeterX(picture) : FreeImage_GetDotsPerMeterY(picture);
+      [&](const PictureGeometry& picture) {
+        const int64_t width = picture.width;
+        const int64_t height = picture.height;
+        const unsigned dotsPerMetre = wide ? picture.dotsPerMetreX : picture.dotsPerMetreY;
         const auto dimension =
             static_cast<int32_t>(std::min<int64_t>(wide ? width : height, INT32_MAX));
         const int64_t p = SizeToPixels(sizeText, dimension, DotsPerInch(dotsPerMetre));

@@ -6,6 +6,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -73,6 +74,42 @@ TEST(PieceWriters, MoveEveryPieceOnceInOrderAndReportTheFirstFailure) {
   }
 }
 
+// What a run left: its exit code, its messages, and every file with its bytes.
+struct Outcome {
+  int exitCode;
+  std::string err;
+  std::vector<std::string> names, contents;
+  bool operator==(const Outcome&) const = default;
+};
+
+// Runs `args` in a fresh folder holding `inputs` (name, bytes): `runs` times on every core the
+// program may use, then on one core. Each run must leave what the one-core run leaves; that one is
+// returned.
+Outcome ExpectEveryCoreCountAlike(const std::vector<std::pair<std::string, std::string>>& inputs,
+                                  const std::vector<std::string>& args, int runs) {
+  SCOPED_TRACE(DescribeArgs(args));
+  std::vector<Outcome> outcomes;
+  for (int run = 0; run <= runs; ++run) {
+    TempDir dir;
+    for (const auto& [name, bytes] : inputs) {
+      WriteBytes(dir / name, bytes);
+    }
+    const RunResult r = RunDolvane(args, {dir.path(), -1, run == runs});
+    EXPECT_EQ(r.signal, 0);
+    Outcome outcome{r.exitCode, r.err, ListDir(dir.path()), {}};
+    for (const std::string& name : outcome.names) {
+      outcome.contents.push_back(ReadBytes(dir / name));
+    }
+    outcomes.push_back(std::move(outcome));
+  }
+  for (int run = 0; run < runs; ++run) {
+    EXPECT_TRUE(outcomes[run] == outcomes.back())
+        << "run " << run << " on every core left other files, bytes or messages: exit "
+        << outcomes[run].exitCode << " " << outcomes[run].err;
+  }
+  return outcomes.back();
+}
+
 // Every file, message and exit code is the same whether the program may use every core or one.
 TEST(PieceWritersE2ETest, ManyCoresWriteWhatOneCoreWrites) {
   const std::vector<std::vector<std::string>> commands = {
@@ -84,28 +121,33 @@ TEST(PieceWritersE2ETest, ManyCoresWriteWhatOneCoreWrites) {
       {"-w", "10", "in.png", "left.png", "rest.gif"},  // left is written, then the refusal
       {"-g", "90", "2", "in.png"},                     // tiles of no rows: the first is reported
   };
+  std::vector<std::pair<std::string, std::string>> inputs;
+  for (const char* name : {"in.jpg", "in.png", "in.bmp"}) {
+    inputs.emplace_back(name, PictureBytes(Kind::kRgb24, 61, 47, name + 2));
+  }
   for (const std::vector<std::string>& args : commands) {
-    SCOPED_TRACE(DescribeArgs(args));
-    std::vector<std::vector<std::string>> listings;
-    std::vector<RunResult> results;
-    std::vector<std::vector<std::string>> contents;
-    for (bool oneCore : {false, true}) {
-      TempDir dir;
-      Picture picture = MakePicture(Kind::kRgb24, 61, 47);
-      for (const char* name : {"in.jpg", "in.png", "in.bmp"}) {
-        Place(dir, picture.get(), name);
-      }
-      results.push_back(RunDolvane(args, {dir.path(), -1, oneCore}));
-      listings.push_back(ListDir(dir.path()));
-      contents.emplace_back();
-      for (const std::string& name : listings.back()) {
-        contents.back().push_back(ReadBytes(dir / name));
-      }
+    ExpectEveryCoreCountAlike(inputs, args, 1);
+  }
+}
+
+// Photos as cameras lay them out carry a thumbnail the loader could mistake for the photo: each
+// is cut the same way, run after run, on every core and on one.
+TEST(PieceWritersE2ETest, CameraPhotosCutAlikeOnEveryCore) {
+  const CameraPhoto photos[] = {
+      {1024, 768, 160, 120, false}, {1024, 768, 160, 120, true},   {1024, 768, 512, 384, false},
+      {1024, 768, 512, 384, true},  {800, 600, 1600, 1200, false}, {800, 600, 1600, 1200, true},
+  };
+  for (const CameraPhoto& photo : photos) {
+    SCOPED_TRACE(std::to_string(photo.thumbnailWidth) + (photo.progressive ? " progressive" : ""));
+    const std::vector<std::pair<std::string, std::string>> inputs = {
+        {"photo.jpg", CameraJpeg(photo)}};
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"-g", "2", "2", "photo.jpg"},
+          std::vector<std::string>{"-w", "50%", "photo.jpg", "left.jpg", "right.jpg"}}) {
+      const Outcome oneCore = ExpectEveryCoreCountAlike(inputs, args, 4);
+      EXPECT_EQ(oneCore.exitCode, 0) << oneCore.err;
+      EXPECT_EQ(oneCore.names.size(), args[0] == "-g" ? 5u : 3u);
     }
-    EXPECT_EQ(results[0].exitCode, results[1].exitCode);
-    EXPECT_EQ(results[0].err, results[1].err);
-    EXPECT_EQ(listings[0], listings[1]);
-    EXPECT_TRUE(contents[0] == contents[1]) << "a file's bytes differ";
   }
 }
 

@@ -137,6 +137,7 @@ struct FullCase {
   Names existing;  // outputs that exist before the run, with text of their own
   Names pieces;    // every piece the command writes, in the order it writes them
   Names fits;      // the pieces the file system has room for
+  unsigned width = 480, height = 320;  // of the test picture
 };
 
 // Every case is run twice: with room enough, to learn what each piece weighs, then on a file
@@ -164,14 +165,16 @@ TEST(WriteFaultsE2ETest, AFullFileSystemLeavesEveryFileAsItWas) {
       {"a.bmp", {"-g", "2", "2", "a.bmp"}, {"a-02-02.bmp"}, grid2x2, {"a-01-01.bmp", "a-01-02.bmp", "a-02-01.bmp"}},
       {"p.png", {"-g", "2", "3", "p.png"}, {"p-01-02.png"}, grid2x3, {"p-01-01.png"}},
       {"j.jpg", {"-g", "3", "3", "j.jpg"}, {"j-03-03.jpg"}, grid3x3, {"j-01-01.jpg", "j-01-02.jpg", "j-01-03.jpg", "j-02-01.jpg"}},
+      // The later piece, too large to keep in memory, is encoded while the first waits for the
+      // picture's end: it must not take the room the first one has.
+      {"big.jpg", {"-h", "40%", "big.jpg", "a.bmp", "b.bmp"}, {}, {"a.bmp", "b.bmp"}, {"a.bmp"}, 4000, 3000},
   };
   // clang-format on
-  Picture made = MakePicture(Kind::kRgb24, 480, 320);
   for (const FullCase& c : cases) {
     SCOPED_TRACE(DescribeArgs(c.args) + "room for " + std::to_string(c.fits.size()));
     // With room enough, every piece is written: its size says how much room it needs.
     TempDir roomy;
-    WritePicture(made.get(), roomy / c.input);
+    WritePicture(MakePicture(Kind::kRgb24, c.width, c.height).get(), roomy / c.input);
     const std::string inputBytes = ReadBytes(roomy / c.input);
     for (const std::string& name : c.existing) {
       WriteBytes(roomy / name, "old " + name);
@@ -186,7 +189,8 @@ TEST(WriteFaultsE2ETest, AFullFileSystemLeavesEveryFileAsItWas) {
     TempDir outer;
     const std::string mountPoint = outer / "fs";
     ASSERT_EQ(mkdir(mountPoint.c_str(), 0755), 0);
-    SmallFileSystem fs(mountPoint, 4);
+    SmallFileSystem fs(mountPoint, 4 + static_cast<unsigned>(inputBytes.size() >> 20) +
+                                       c.width * c.height * 3 / 2 / (1 << 20));
     if (!fs.mounted()) {
       GTEST_SKIP() << fs.failure() << " (needs root outside a locked-down container)";
     }

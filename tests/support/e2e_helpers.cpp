@@ -73,6 +73,40 @@ std::string JpegWithExif(const std::string& rest) {
   return JpegWithApp1(std::string("Exif\0\0II*\0", 10) + LittleEndian(8, 4) + rest);
 }
 
+std::string CameraJpeg(const CameraPhoto& photo) {
+  // A smooth thumbnail at a camera's low quality: even 1600 x 1200 of it fits one segment.
+  Picture preview(FreeImage_Allocate(static_cast<int>(photo.thumbnailWidth),
+                                     static_cast<int>(photo.thumbnailHeight), 24));
+  for (unsigned y = 0; y < photo.thumbnailHeight; ++y) {
+    BYTE* line = LineFromTop(preview.get(), y);
+    for (unsigned x = 0; x < photo.thumbnailWidth; ++x) {
+      line[3 * x] = static_cast<BYTE>(x * 255 / photo.thumbnailWidth);
+      line[3 * x + 1] = static_cast<BYTE>(y * 255 / photo.thumbnailHeight);
+      line[3 * x + 2] = 128;
+    }
+  }
+  const int progressive = photo.progressive ? JPEG_PROGRESSIVE : 0;
+  TempDir dir;
+  WritePicture(preview.get(), dir / "thumbnail.jpg", progressive | 30);
+  const std::string thumbnail = ReadBytes(dir / "thumbnail.jpg");
+  // The first directory names the camera and links to the second, which points at the thumbnail.
+  const std::string make("Dolvane Camera\0", 15);
+  const uint32_t second = 8 + 2 + 12 + 4;
+  const uint32_t makeAt = second + 2 + 3 * 12 + 4;
+  const auto thumbnailAt = static_cast<uint32_t>(makeAt + make.size());
+  const std::string exif =
+      std::string("Exif\0\0II*\0", 10) + LittleEndian(8, 4) + LittleEndian(1, 2) +
+      ExifEntry(0x010F, kAscii, 15, makeAt) + LittleEndian(second, 4) + LittleEndian(3, 2) +
+      ExifEntry(0x0103, kShort, 1, 6) + ExifEntry(0x0201, kLong, 1, thumbnailAt) +
+      ExifEntry(0x0202, kLong, 1, static_cast<uint32_t>(thumbnail.size())) + LittleEndian(0, 4) +
+      make + thumbnail;
+  EXPECT_LE(exif.size(), 65533u) << "the thumbnail does not fit one segment";
+  const std::string jpeg =
+      PictureBytes(Kind::kRgb24, photo.width, photo.height, ".jpg", progressive | 92);
+  return jpeg.substr(0, 2) + Segment('\xE1', exif) + jpeg.substr(2) +
+         PictureBytes(Kind::kRgb24, 64, 48, ".jpg");
+}
+
 void ExpectWritten(const TempDir& dir, FIBITMAP* source, const WrittenPiece& piece) {
   SCOPED_TRACE(piece.name);
   if (IsJpegName(piece.name)) {

@@ -172,6 +172,18 @@ std::vector<HostileFile> MakeHostileFiles() {
           PngChunk("tEXt", std::string(" \x01\0blank", 9)) +
           PngChunk("tEXt", std::string("Kept\0yes", 8)) + png.substr(33, png.size() - 45) +
           PngChunk("tEXt", std::string("\0late", 5)) + png.substr(png.size() - 12));
+  // An empty keyword as the only text, and one of blanks beside a good one, in every kind of
+  // text chunk; the reader may drop the compressed ones itself.
+  const std::string zipped = DeflatedZeros(4);
+  for (const auto& [type, body] : {std::pair{"tEXt", std::string("\0text", 5)},
+                                   std::pair{"zTXt", std::string("\0\0", 2) + zipped},
+                                   std::pair{"iTXt", std::string("\0\0\0\0\0text", 9)}}) {
+    add(std::string("png-") + type + "-empty-keyword-alone.png",
+        png.substr(0, 33) + PngChunk(type, body) + png.substr(33));
+    add(std::string("png-") + type + "-blank-keyword-beside-another.png",
+        png.substr(0, 33) + PngChunk(type, "  " + body) + PngChunk(type, "Kept" + body) +
+            png.substr(33));
+  }
 
   const std::string pixel(4, '\x7F');
   add("bmp-width-0.bmp", Bmp(0, 30, 24, 0, "", pixel));

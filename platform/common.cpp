@@ -138,7 +138,7 @@ ReplacementFile::~ReplacementFile() {
 
 bool ReplacementFile::Open(const char* target) {
   Discard();
-  stream_ = os::CreateReplacement(target, targetPath_, tempPath_, replacing_);
+  stream_ = os::CreateReplacement(target, targetPath_, tempPath_);
   if (stream_ == nullptr) {
     Discard();
     return false;
@@ -157,15 +157,19 @@ bool ReplacementFile::Commit() {
     return false;
   }
   bool ok = std::fflush(stream_) == 0 && std::ferror(stream_) == 0;
+  // Judged now, not at Open(): an earlier piece of the same name may have been put there since.
+  // The permission bits stay those chosen at Open(), which that piece got as well.
+  bool replacing = false;
+  ok = ok && os::MayReplace(targetPath_, replacing);
   // Before an existing file is replaced, its successor must be on disk: otherwise a crash right
   // after the move could leave neither.
-  if (ok && replacing_) {
+  if (ok && replacing) {
     ok = os::StoreOnDisk(stream_);
   }
   ok = (std::fclose(stream_) == 0) && ok;
   stream_ = nullptr;
   if (ok) {
-    ok = os::MoveIntoPlace(tempPath_, targetPath_, replacing_);
+    ok = os::MoveIntoPlace(tempPath_, targetPath_, replacing);
   }
   if (ok) {
     ReleasePending(pendingSlot_);

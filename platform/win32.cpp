@@ -185,20 +185,17 @@ bool os::RemoveFileNow(const char* path) {
   return DeleteFileA(path) != 0;
 }
 
-std::FILE* os::CreateReplacement(const char* target, char*& targetPath, char*& tempPath,
-                                 bool& replacing) {
+std::FILE* os::CreateReplacement(const char* target, char*& targetPath, char*& tempPath) {
   // A link has the file it points to replaced; a dangling one is replaced itself.
   DWORD attributes = GetFileAttributesA(target);
   if (attributes != INVALID_FILE_ATTRIBUTES && IsLink(target, attributes)) {
     targetPath = FinalPath(target);
-    attributes = targetPath != nullptr ? GetFileAttributesA(targetPath) : INVALID_FILE_ATTRIBUTES;
   }
   if (targetPath == nullptr) {
     targetPath = CopyText(target, std::strlen(target));
   }
-  // Moving over a file would replace one its owner made read-only; writing in place would not.
-  replacing = attributes != INVALID_FILE_ATTRIBUTES;
-  if (targetPath == nullptr || (replacing && (attributes & FILE_ATTRIBUTE_READONLY) != 0)) {
+  bool replacing = false;
+  if (targetPath == nullptr || !MayReplace(targetPath, replacing)) {
     return nullptr;
   }
   tempPath = TemporaryNameBeside(targetPath);
@@ -238,6 +235,17 @@ std::FILE* os::CreateReplacement(const char* target, char*& targetPath, char*& t
     tempPath = nullptr;
   }
   return stream;
+}
+
+bool os::MayReplace(const char* target, bool& replacing) {
+  DWORD attributes = GetFileAttributesA(target);
+  if (attributes != INVALID_FILE_ATTRIBUTES && IsLink(target, attributes)) {
+    std::unique_ptr<char[]> final(FinalPath(target));
+    attributes = final ? GetFileAttributesA(final.get()) : INVALID_FILE_ATTRIBUTES;
+  }
+  replacing = attributes != INVALID_FILE_ATTRIBUTES;
+  // Moving over a file would replace one its owner made read-only; writing in place would not.
+  return !replacing || (attributes & FILE_ATTRIBUTE_READONLY) == 0;
 }
 
 bool os::StoreOnDisk(std::FILE* stream) {

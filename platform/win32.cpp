@@ -185,6 +185,36 @@ bool os::RemoveFileNow(const char* path) {
   return DeleteFileA(path) != 0;
 }
 
+namespace {
+
+// Creates, exclusively, a new file beside `target` under a name of TemporaryNameBeside's, given
+// in `path` (new[]); INVALID_HANDLE_VALUE with `path` null when it cannot.
+HANDLE CreateFileBeside(const char* target, char*& path) {
+  path = os::TemporaryNameBeside(target);
+  std::unique_ptr<char[]> pattern(path != nullptr ? CopyText(path, std::strlen(path)) : nullptr);
+  HANDLE file = INVALID_HANDLE_VALUE;
+  for (int attempt = 0; pattern && attempt < 10 && file == INVALID_HANDLE_VALUE; ++attempt) {
+    std::strcpy(path, pattern.get());
+    if (!MakeUniqueName(path)) {
+      break;
+    }
+    // A name taken between the choice and the creation is tried again. Shared for deletion, so
+    // that a crash guard can remove the file while it is still open.
+    file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                       CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) {
+      break;
+    }
+  }
+  if (file == INVALID_HANDLE_VALUE) {
+    delete[] path;
+    path = nullptr;
+  }
+  return file;
+}
+
+}  // namespace
+
 std::FILE* os::CreateReplacement(const char* target, char*& targetPath, char*& tempPath) {
   // A link has the file it points to replaced; a dangling one is replaced itself.
   DWORD attributes = GetFileAttributesA(target);
@@ -198,39 +228,20 @@ std::FILE* os::CreateReplacement(const char* target, char*& targetPath, char*& t
   if (targetPath == nullptr || !MayReplace(targetPath, replacing)) {
     return nullptr;
   }
-  tempPath = TemporaryNameBeside(targetPath);
-  std::unique_ptr<char[]> pattern(tempPath != nullptr ? CopyText(tempPath, std::strlen(tempPath))
-                                                      : nullptr);
-  std::FILE* stream = nullptr;
-  for (int attempt = 0; pattern && attempt < 10 && stream == nullptr; ++attempt) {
-    std::strcpy(tempPath, pattern.get());
-    if (!MakeUniqueName(tempPath)) {
-      break;
-    }
-    // Exclusive creation: a name taken between the choice and the creation is tried again.
-    // Shared for deletion, so that a crash guard can remove the file while it is still open.
-    HANDLE file = CreateFileA(tempPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-      if (GetLastError() != ERROR_FILE_EXISTS) {
-        break;
-      }
-      continue;
-    }
-    // The runtime's descriptor and stream take the handle over, and close it with the stream.
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_BINARY);
-    stream = fd >= 0 ? _fdopen(fd, "wb") : nullptr;
-    if (stream == nullptr) {
-      if (fd >= 0) {
-        _close(fd);
-      } else {
-        CloseHandle(file);
-      }
-      DeleteFileA(tempPath);
-      break;
-    }
+  HANDLE file = CreateFileBeside(targetPath, tempPath);
+  if (file == INVALID_HANDLE_VALUE) {
+    return nullptr;
   }
+  // The runtime's descriptor and stream take the handle over, and close it with the stream.
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_BINARY);
+  std::FILE* stream = fd >= 0 ? _fdopen(fd, "wb") : nullptr;
   if (stream == nullptr) {
+    if (fd >= 0) {
+      _close(fd);
+    } else {
+      CloseHandle(file);
+    }
+    DeleteFileA(tempPath);
     delete[] tempPath;
     tempPath = nullptr;
   }
@@ -252,10 +263,10 @@ bool os::StoreOnDisk(std::FILE* stream) {
   return _commit(_fileno(stream)) == 0;
 }
 
-// Moves the finished file `temp`, beside `target`, to `target`. A file
-// that is there is replaced the way Windows replaces documents, keeping its attributes, security
-// and alternate streams. Without a backup name a failed replacement may leave the old file gone;
-// with one, the old file is put back under its name whenever the new one is not in place.
+// Moves the finished file `temp`, beside `target`, to `target`. A file that is there is replaced
+// the way Windows replaces documents, keeping its attributes, security and alternate streams.
+// Without a backup name a failed replacement may leave the old file gone; with one, the old file
+// is put back under its name whenever the new one is not in place.
 bool os::MoveIntoPlace(const char* temp, const char* target, bool replacing) {
   if (replacing) {
     // The replacement takes the attributes first, for systems whose ReplaceFile does not.
@@ -265,10 +276,15 @@ bool os::MoveIntoPlace(const char* temp, const char* target, bool replacing) {
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & kKept) != 0) {
       SetFileAttributesA(temp, attributes & kKept);
     }
-    std::unique_ptr<char[]> backup(TemporaryNameBeside(target));
-    if (!backup || !MakeUniqueName(backup.get())) {
+    // The backup name is taken by an empty file of our own, which ReplaceFile moves the old one
+    // over, so that no other file can be under it.
+    char* made = nullptr;
+    const HANDLE file = CreateFileBeside(target, made);
+    std::unique_ptr<char[]> backup(made);
+    if (file == INVALID_HANDLE_VALUE) {
       return false;
     }
+    CloseHandle(file);
     if (ReplaceFileA(target, temp, backup.get(), REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
                      nullptr)) {
       DeleteFileA(backup.get());
@@ -276,8 +292,11 @@ bool os::MoveIntoPlace(const char* temp, const char* target, bool replacing) {
     }
     const DWORD error = GetLastError();
     if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
+      // The old file is under the backup name only, and stays there when it cannot be put back.
       MoveFileExA(backup.get(), target, MOVEFILE_WRITE_THROUGH);
+      return false;
     }
+    DeleteFileA(backup.get());
     if (error != ERROR_FILE_NOT_FOUND) {
       return false;
     }

@@ -94,8 +94,14 @@ class ReplacementFile {
   unsigned pendingSlot_ = 0;  // where a signal finds tempPath_
 };
 
-// The most temporary files that may be pending at once, one per writing thread.
-constexpr unsigned kMostPendingFiles = 64;
+// The most threads that may write ReplacementFiles at the same time.
+constexpr unsigned kMostWritingThreads = 64;
+// The temporary files one writer may have pending at once: its own, and, while it is moved over
+// a file on Windows, the backup that holds the replaced file's old content.
+constexpr unsigned kPendingFilesPerWriter = 2;
+// The slots where a signal or a crash finds the pending temporary files. A file that finds no
+// slot free is left behind by a signal, so writers keep to kMostWritingThreads.
+constexpr unsigned kMostPendingFiles = kMostWritingThreads * kPendingFilesPerWriter;
 // The buffer of a ReplacementFile's stream.
 constexpr unsigned kReplacementBufferBytes = 1u << 20;
 

@@ -16,8 +16,14 @@ char* CopyText(const char* text, size_t length);
 // DirectoryLength(target) long): the folder followed by ".dolvane-XXXXXX". Null without storage.
 char* TemporaryNameBeside(const char* target);
 
-// Removes the temporary files of every ReplacementFile still being written. Safe in a signal
-// handler and in a crash.
+// Registers `path` as a pending temporary file, which a signal or a crash removes, and gives its
+// slot; kMostPendingFiles when every slot is taken. `path` must live until the slot is released.
+unsigned HoldPending(const char* path);
+// Frees `slot` (kMostPendingFiles: nothing to free).
+void ReleasePending(unsigned slot);
+
+// Removes every pending temporary file: those of the ReplacementFiles still being written, and
+// any other held by HoldPending. Safe in a signal handler and in a crash.
 void RemovePendingFiles();
 
 // For a system's crash handler: removes the pending files, then gives the text of the crashed

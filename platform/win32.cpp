@@ -20,6 +20,7 @@
 #include <io.h>
 #include <process.h>
 #include <sys/stat.h>
+#include <atomic>
 #include <bit>
 #include <cerrno>
 #include <csignal>
@@ -28,6 +29,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <utility>
 
 namespace platform {
 
@@ -213,6 +215,55 @@ HANDLE CreateFileBeside(const char* target, char*& path) {
   return file;
 }
 
+// Removes the backup that held a replaced file's old content. Something that looks at new files
+// (a virus scanner, an indexer) may hold it for a moment without letting it go, so it is tried
+// for about a second; one made read-only is freed first. When its holder does allow deletion,
+// the system removes it as soon as the last handle closes.
+bool RemoveBackup(const char* backup) {
+  for (DWORD wait = 1;; wait *= 2) {
+    if (DeleteFileA(backup) || GetLastError() == ERROR_FILE_NOT_FOUND) {
+      return true;
+    }
+    if (wait > 512) {
+      return false;
+    }
+    SetFileAttributesA(backup, FILE_ATTRIBUTE_NORMAL);
+    Sleep(wait);
+  }
+}
+
+// Backups whose holder kept them past RemoveBackup. Each keeps its pending slot, so that a
+// crash or an interrupt still removes it, and the end of the process tries once more.
+struct StrayBackups {
+  std::atomic<char*> names[kMostPendingFiles] = {};
+
+  // The names stay: their pending slots point at them until the process is gone.
+  ~StrayBackups() {
+    for (auto& slot : names) {
+      if (char* name = slot.exchange(nullptr)) {
+        RemoveBackup(name);
+      }
+    }
+  }
+} gStrayBackups;
+
+// Removes a backup that holds nothing of the target's any more: the old content once the new
+// file is in place, or nothing at all.
+void DropBackup(std::unique_ptr<char[]> backup) {
+  const unsigned slot = os::HoldPending(backup.get());
+  if (RemoveBackup(backup.get())) {
+    os::ReleasePending(slot);
+    return;
+  }
+  char* name = backup.release();
+  for (auto& stray : gStrayBackups.names) {
+    char* free = nullptr;
+    if (stray.compare_exchange_strong(free, name)) {
+      return;
+    }
+  }
+}
+
 }  // namespace
 
 std::FILE* os::CreateReplacement(const char* target, char*& targetPath, char*& tempPath) {
@@ -277,7 +328,8 @@ bool os::MoveIntoPlace(const char* temp, const char* target, bool replacing) {
       SetFileAttributesA(temp, attributes & kKept);
     }
     // The backup name is taken by an empty file of our own, which ReplaceFile moves the old one
-    // over, so that no other file can be under it.
+    // over, so that no other file can be under it. Not pending until the new file is in place:
+    // before that the backup may hold the only copy of the old content.
     char* made = nullptr;
     const HANDLE file = CreateFileBeside(target, made);
     std::unique_ptr<char[]> backup(made);
@@ -287,8 +339,8 @@ bool os::MoveIntoPlace(const char* temp, const char* target, bool replacing) {
     CloseHandle(file);
     if (ReplaceFileA(target, temp, backup.get(), REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
                      nullptr)) {
-      DeleteFileA(backup.get());
-      return true;
+      DropBackup(std::move(backup));
+      return true;  // even when the backup stays: the new file is in place
     }
     const DWORD error = GetLastError();
     if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
@@ -296,7 +348,7 @@ bool os::MoveIntoPlace(const char* temp, const char* target, bool replacing) {
       MoveFileExA(backup.get(), target, MOVEFILE_WRITE_THROUGH);
       return false;
     }
-    DeleteFileA(backup.get());
+    DropBackup(std::move(backup));
     if (error != ERROR_FILE_NOT_FOUND) {
       return false;
     }

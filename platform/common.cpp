@@ -39,28 +39,9 @@ char* TemporaryNameBeside(const char* target) {
 
 namespace {
 
-// The temporary files being written, one slot per writing thread, so that an interrupting
-// signal or a crash can remove them.
+// The temporary files being written, so that an interrupting signal or a crash can remove them.
 std::atomic<const char*> gPendingFiles[kMostPendingFiles];
 static_assert(std::atomic<const char*>::is_always_lock_free);
-
-// The slot that now holds `path`; kMostPendingFiles when every slot is taken, and the file is
-// then left behind by a signal (more threads than slots never write at once).
-unsigned HoldPending(const char* path) {
-  for (unsigned i = 0; i < kMostPendingFiles; ++i) {
-    const char* free = nullptr;
-    if (gPendingFiles[i].compare_exchange_strong(free, path)) {
-      return i;
-    }
-  }
-  return kMostPendingFiles;
-}
-
-void ReleasePending(unsigned slot) {
-  if (slot < kMostPendingFiles) {
-    gPendingFiles[slot].store(nullptr);
-  }
-}
 
 // The handlers are the process's, the guards each thread's: installed while any thread holds a
 // guard or CrashHandlers, and each thread's crash reports its own text.
@@ -85,6 +66,22 @@ void ReleaseCrashHandlers() {
 }
 
 }  // namespace
+
+unsigned os::HoldPending(const char* path) {
+  for (unsigned i = 0; i < kMostPendingFiles; ++i) {
+    const char* free = nullptr;
+    if (gPendingFiles[i].compare_exchange_strong(free, path)) {
+      return i;
+    }
+  }
+  return kMostPendingFiles;
+}
+
+void os::ReleasePending(unsigned slot) {
+  if (slot < kMostPendingFiles) {
+    gPendingFiles[slot].store(nullptr);
+  }
+}
 
 void os::RemovePendingFiles() {
   for (const auto& slot : gPendingFiles) {
@@ -138,12 +135,12 @@ ReplacementFile::~ReplacementFile() {
 
 bool ReplacementFile::Open(const char* target) {
   Discard();
-  stream_ = os::CreateReplacement(target, targetPath_, tempPath_, replacing_);
+  stream_ = os::CreateReplacement(target, targetPath_, tempPath_);
   if (stream_ == nullptr) {
     Discard();
     return false;
   }
-  pendingSlot_ = HoldPending(tempPath_);
+  pendingSlot_ = os::HoldPending(tempPath_);
   // The library hands its encoder's output over a few kilobytes at a time.
   buffer_ = new (std::nothrow) char[kReplacementBufferBytes];
   if (buffer_ != nullptr) {
@@ -157,18 +154,22 @@ bool ReplacementFile::Commit() {
     return false;
   }
   bool ok = std::fflush(stream_) == 0 && std::ferror(stream_) == 0;
+  // Judged now, not at Open(): an earlier piece of the same name may have been put there since.
+  // The permission bits stay those chosen at Open(), which that piece got as well.
+  bool replacing = false;
+  ok = ok && os::MayReplace(targetPath_, replacing);
   // Before an existing file is replaced, its successor must be on disk: otherwise a crash right
   // after the move could leave neither.
-  if (ok && replacing_) {
+  if (ok && replacing) {
     ok = os::StoreOnDisk(stream_);
   }
   ok = (std::fclose(stream_) == 0) && ok;
   stream_ = nullptr;
   if (ok) {
-    ok = os::MoveIntoPlace(tempPath_, targetPath_, replacing_);
+    ok = os::MoveIntoPlace(tempPath_, targetPath_, replacing);
   }
   if (ok) {
-    ReleasePending(pendingSlot_);
+    os::ReleasePending(pendingSlot_);
     delete[] tempPath_;
     tempPath_ = nullptr;
   }
@@ -185,7 +186,7 @@ void ReplacementFile::Discard() {
   buffer_ = nullptr;
   if (tempPath_ != nullptr) {
     os::RemoveFileNow(tempPath_);
-    ReleasePending(pendingSlot_);
+    os::ReleasePending(pendingSlot_);
     delete[] tempPath_;
     tempPath_ = nullptr;
   }

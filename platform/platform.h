@@ -63,9 +63,11 @@ class CrashHandlers {
 // target only when every write, the flush and the close succeeded. Until then, and after any
 // failure, an existing target stays exactly as it was, and the temporary file is removed
 // (also when the process is interrupted by a signal). A replaced target keeps its permission
-// bits; a new one gets the usual permissions for new files. The target is looked at once, when
-// the file is opened. The stream has a large buffer, so a picture goes to the system in a few
-// writes. Threads may each write files of their own.
+// bits; a new one gets the usual permissions for new files. Whether the target is there is
+// decided on Commit(), so one put there after Open() (by an earlier piece of the same name) is
+// replaced with the same care, and refused when this process may not write it. The stream has
+// a large buffer, so a picture goes to the system in a few writes. Threads may each write files
+// of their own.
 class ReplacementFile {
  public:
   ReplacementFile() = default;
@@ -90,11 +92,16 @@ class ReplacementFile {
   char* tempPath_ = nullptr;
   char* targetPath_ = nullptr;
   unsigned pendingSlot_ = 0;  // where a signal finds tempPath_
-  bool replacing_ = false;    // the target existed when the file was opened
 };
 
-// The most temporary files that may be pending at once, one per writing thread.
-constexpr unsigned kMostPendingFiles = 64;
+// The most threads that may write ReplacementFiles at the same time.
+constexpr unsigned kMostWritingThreads = 64;
+// The temporary files one writer may have pending at once: its own, and, while it is moved over
+// a file on Windows, the backup that holds the replaced file's old content.
+constexpr unsigned kPendingFilesPerWriter = 2;
+// The slots where a signal or a crash finds the pending temporary files. A file that finds no
+// slot free is left behind by a signal, so writers keep to kMostWritingThreads.
+constexpr unsigned kMostPendingFiles = kMostWritingThreads * kPendingFilesPerWriter;
 // The buffer of a ReplacementFile's stream.
 constexpr unsigned kReplacementBufferBytes = 1u << 20;
 

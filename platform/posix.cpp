@@ -245,13 +245,20 @@ bool os::RemoveFileNow(const char* path) {
   return unlink(path) == 0;
 }
 
-std::FILE* os::CreateReplacement(const char* target, char*& targetPath, char*& tempPath,
-                                 bool& replacing) {
-  struct stat existing;
-  targetPath = ResolveTarget(target, existing, replacing);
+bool os::MayReplace(const char* target, bool& replacing) {
+  struct stat st;
+  replacing = stat(target, &st) == 0;
   // Renaming over a file needs only the directory's permission; a file its owner made read-only
   // must stay as protected as it was when it was written in place.
-  if (targetPath == nullptr || (replacing && access(targetPath, W_OK) != 0)) {
+  return !replacing || access(target, W_OK) == 0;
+}
+
+std::FILE* os::CreateReplacement(const char* target, char*& targetPath, char*& tempPath) {
+  struct stat existing;
+  bool exists = false;
+  bool replacing = false;
+  targetPath = ResolveTarget(target, existing, exists);
+  if (targetPath == nullptr || !MayReplace(targetPath, replacing)) {
     return nullptr;
   }
   tempPath = TemporaryNameBeside(targetPath);
@@ -266,7 +273,7 @@ std::FILE* os::CreateReplacement(const char* target, char*& targetPath, char*& t
     tempPath = nullptr;
     return nullptr;
   }
-  if (replacing && S_ISREG(existing.st_mode)) {
+  if (exists && S_ISREG(existing.st_mode)) {
     // Keep the replaced file's owner where allowed (only root may give files away) and its
     // permission bits in any case.
     if (fchown(fd, existing.st_uid, existing.st_gid) != 0) {

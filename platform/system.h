@@ -16,8 +16,14 @@ char* CopyText(const char* text, size_t length);
 // DirectoryLength(target) long): the folder followed by ".dolvane-XXXXXX". Null without storage.
 char* TemporaryNameBeside(const char* target);
 
-// Removes the temporary files of every ReplacementFile still being written. Safe in a signal
-// handler and in a crash.
+// Registers `path` as a pending temporary file, which a signal or a crash removes, and gives its
+// slot; kMostPendingFiles when every slot is taken. `path` must live until the slot is released.
+unsigned HoldPending(const char* path);
+// Frees `slot` (kMostPendingFiles: nothing to free).
+void ReleasePending(unsigned slot);
+
+// Removes every pending temporary file: those of the ReplacementFiles still being written, and
+// any other held by HoldPending. Safe in a signal handler and in a crash.
 void RemovePendingFiles();
 
 // For a system's crash handler: removes the pending files, then gives the text of the crashed
@@ -41,17 +47,20 @@ void RestoreCrashHandlers();
 // Never returns; the process ends elsewhere.
 [[noreturn]] void WaitForever();
 
+// Whether this process may put a file at `target`, a path CreateReplacement resolved: true when
+// nothing is there, or a file it may write. `replacing` tells whether a file is there (a link
+// that leads nowhere is not one: it is moved over itself).
+bool MayReplace(const char* target, bool& replacing);
 // Creates, exclusively, the temporary file that will replace `target`: resolves a link to the
-// file it names (into `targetPath`, allocated with new[]), tells whether that exists
-// (`replacing`), refuses a target this process may not write, and gives the new file the
-// replaced one's permissions or those for new files. Gives a stream to write it, with the file's
-// name in `tempPath` (new[]); or null with `tempPath` null and no file left (`targetPath` set or
-// not).
-std::FILE* CreateReplacement(const char* target, char*& targetPath, char*& tempPath,
-                             bool& replacing);
+// file it names (into `targetPath`, allocated with new[]), refuses a target this process may not
+// write (MayReplace), and gives the new file the replaced one's permissions or those for new
+// files. Gives a stream to write it, with the file's name in `tempPath` (new[]); or null with
+// `tempPath` null and no file left (`targetPath` set or not).
+std::FILE* CreateReplacement(const char* target, char*& targetPath, char*& tempPath);
 // Stores what was written to the file on disk. True on success.
 bool StoreOnDisk(std::FILE* stream);
-// Moves the finished `temp` to `target`. False, with `target` as it was, on failure.
+// Moves the finished `temp` to `target`, over the file there when `replacing`. False, with
+// `target` as it was, on failure.
 bool MoveIntoPlace(const char* temp, const char* target, bool replacing);
 
 }  // namespace platform::os

@@ -20,6 +20,7 @@
 #include <io.h>
 #include <process.h>
 #include <sys/stat.h>
+#include <atomic>
 #include <bit>
 #include <cerrno>
 #include <csignal>
@@ -28,6 +29,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <utility>
 
 namespace platform {
 
@@ -185,69 +187,137 @@ bool os::RemoveFileNow(const char* path) {
   return DeleteFileA(path) != 0;
 }
 
-std::FILE* os::CreateReplacement(const char* target, char*& targetPath, char*& tempPath,
-                                 bool& replacing) {
+namespace {
+
+// Creates, exclusively, a new file beside `target` under a name of TemporaryNameBeside's, given
+// in `path` (new[]); INVALID_HANDLE_VALUE with `path` null when it cannot.
+HANDLE CreateFileBeside(const char* target, char*& path) {
+  path = os::TemporaryNameBeside(target);
+  std::unique_ptr<char[]> pattern(path != nullptr ? CopyText(path, std::strlen(path)) : nullptr);
+  HANDLE file = INVALID_HANDLE_VALUE;
+  for (int attempt = 0; pattern && attempt < 10 && file == INVALID_HANDLE_VALUE; ++attempt) {
+    std::strcpy(path, pattern.get());
+    if (!MakeUniqueName(path)) {
+      break;
+    }
+    // A name taken between the choice and the creation is tried again. Shared for deletion, so
+    // that a crash guard can remove the file while it is still open.
+    file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                       CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) {
+      break;
+    }
+  }
+  if (file == INVALID_HANDLE_VALUE) {
+    delete[] path;
+    path = nullptr;
+  }
+  return file;
+}
+
+// Removes the backup that held a replaced file's old content. Something that looks at new files
+// (a virus scanner, an indexer) may hold it for a moment without letting it go, so it is tried
+// for about a second; one made read-only is freed first. When its holder does allow deletion,
+// the system removes it as soon as the last handle closes.
+bool RemoveBackup(const char* backup) {
+  for (DWORD wait = 1;; wait *= 2) {
+    if (DeleteFileA(backup) || GetLastError() == ERROR_FILE_NOT_FOUND) {
+      return true;
+    }
+    if (wait > 512) {
+      return false;
+    }
+    SetFileAttributesA(backup, FILE_ATTRIBUTE_NORMAL);
+    Sleep(wait);
+  }
+}
+
+// Backups whose holder kept them past RemoveBackup. Each keeps its pending slot, so that a
+// crash or an interrupt still removes it, and the end of the process tries once more.
+struct StrayBackups {
+  std::atomic<char*> names[kMostPendingFiles] = {};
+
+  // The names stay: their pending slots point at them until the process is gone.
+  ~StrayBackups() {
+    for (auto& slot : names) {
+      if (char* name = slot.exchange(nullptr)) {
+        RemoveBackup(name);
+      }
+    }
+  }
+} gStrayBackups;
+
+// Removes a backup that holds nothing of the target's any more: the old content once the new
+// file is in place, or nothing at all.
+void DropBackup(std::unique_ptr<char[]> backup) {
+  const unsigned slot = os::HoldPending(backup.get());
+  if (RemoveBackup(backup.get())) {
+    os::ReleasePending(slot);
+    return;
+  }
+  char* name = backup.release();
+  for (auto& stray : gStrayBackups.names) {
+    char* free = nullptr;
+    if (stray.compare_exchange_strong(free, name)) {
+      return;
+    }
+  }
+}
+
+}  // namespace
+
+std::FILE* os::CreateReplacement(const char* target, char*& targetPath, char*& tempPath) {
   // A link has the file it points to replaced; a dangling one is replaced itself.
   DWORD attributes = GetFileAttributesA(target);
   if (attributes != INVALID_FILE_ATTRIBUTES && IsLink(target, attributes)) {
     targetPath = FinalPath(target);
-    attributes = targetPath != nullptr ? GetFileAttributesA(targetPath) : INVALID_FILE_ATTRIBUTES;
   }
   if (targetPath == nullptr) {
     targetPath = CopyText(target, std::strlen(target));
   }
-  // Moving over a file would replace one its owner made read-only; writing in place would not.
-  replacing = attributes != INVALID_FILE_ATTRIBUTES;
-  if (targetPath == nullptr || (replacing && (attributes & FILE_ATTRIBUTE_READONLY) != 0)) {
+  bool replacing = false;
+  if (targetPath == nullptr || !MayReplace(targetPath, replacing)) {
     return nullptr;
   }
-  tempPath = TemporaryNameBeside(targetPath);
-  std::unique_ptr<char[]> pattern(tempPath != nullptr ? CopyText(tempPath, std::strlen(tempPath))
-                                                      : nullptr);
-  std::FILE* stream = nullptr;
-  for (int attempt = 0; pattern && attempt < 10 && stream == nullptr; ++attempt) {
-    std::strcpy(tempPath, pattern.get());
-    if (!MakeUniqueName(tempPath)) {
-      break;
-    }
-    // Exclusive creation: a name taken between the choice and the creation is tried again.
-    // Shared for deletion, so that a crash guard can remove the file while it is still open.
-    HANDLE file = CreateFileA(tempPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-      if (GetLastError() != ERROR_FILE_EXISTS) {
-        break;
-      }
-      continue;
-    }
-    // The runtime's descriptor and stream take the handle over, and close it with the stream.
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_BINARY);
-    stream = fd >= 0 ? _fdopen(fd, "wb") : nullptr;
-    if (stream == nullptr) {
-      if (fd >= 0) {
-        _close(fd);
-      } else {
-        CloseHandle(file);
-      }
-      DeleteFileA(tempPath);
-      break;
-    }
+  HANDLE file = CreateFileBeside(targetPath, tempPath);
+  if (file == INVALID_HANDLE_VALUE) {
+    return nullptr;
   }
+  // The runtime's descriptor and stream take the handle over, and close it with the stream.
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_BINARY);
+  std::FILE* stream = fd >= 0 ? _fdopen(fd, "wb") : nullptr;
   if (stream == nullptr) {
+    if (fd >= 0) {
+      _close(fd);
+    } else {
+      CloseHandle(file);
+    }
+    DeleteFileA(tempPath);
     delete[] tempPath;
     tempPath = nullptr;
   }
   return stream;
 }
 
+bool os::MayReplace(const char* target, bool& replacing) {
+  DWORD attributes = GetFileAttributesA(target);
+  if (attributes != INVALID_FILE_ATTRIBUTES && IsLink(target, attributes)) {
+    std::unique_ptr<char[]> final(FinalPath(target));
+    attributes = final ? GetFileAttributesA(final.get()) : INVALID_FILE_ATTRIBUTES;
+  }
+  replacing = attributes != INVALID_FILE_ATTRIBUTES;
+  // Moving over a file would replace one its owner made read-only; writing in place would not.
+  return !replacing || (attributes & FILE_ATTRIBUTE_READONLY) == 0;
+}
+
 bool os::StoreOnDisk(std::FILE* stream) {
   return _commit(_fileno(stream)) == 0;
 }
 
-// Moves the finished file `temp`, beside `target`, to `target`. A file
-// that is there is replaced the way Windows replaces documents, keeping its attributes, security
-// and alternate streams. Without a backup name a failed replacement may leave the old file gone;
-// with one, the old file is put back under its name whenever the new one is not in place.
+// Moves the finished file `temp`, beside `target`, to `target`. A file that is there is replaced
+// the way Windows replaces documents, keeping its attributes, security and alternate streams.
+// Without a backup name a failed replacement may leave the old file gone; with one, the old file
+// is put back under its name whenever the new one is not in place.
 bool os::MoveIntoPlace(const char* temp, const char* target, bool replacing) {
   if (replacing) {
     // The replacement takes the attributes first, for systems whose ReplaceFile does not.
@@ -257,19 +327,28 @@ bool os::MoveIntoPlace(const char* temp, const char* target, bool replacing) {
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & kKept) != 0) {
       SetFileAttributesA(temp, attributes & kKept);
     }
-    std::unique_ptr<char[]> backup(TemporaryNameBeside(target));
-    if (!backup || !MakeUniqueName(backup.get())) {
+    // The backup name is taken by an empty file of our own, which ReplaceFile moves the old one
+    // over, so that no other file can be under it. Not pending until the new file is in place:
+    // before that the backup may hold the only copy of the old content.
+    char* made = nullptr;
+    const HANDLE file = CreateFileBeside(target, made);
+    std::unique_ptr<char[]> backup(made);
+    if (file == INVALID_HANDLE_VALUE) {
       return false;
     }
+    CloseHandle(file);
     if (ReplaceFileA(target, temp, backup.get(), REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
                      nullptr)) {
-      DeleteFileA(backup.get());
-      return true;
+      DropBackup(std::move(backup));
+      return true;  // even when the backup stays: the new file is in place
     }
     const DWORD error = GetLastError();
     if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
+      // The old file is under the backup name only, and stays there when it cannot be put back.
       MoveFileExA(backup.get(), target, MOVEFILE_WRITE_THROUGH);
+      return false;
     }
+    DropBackup(std::move(backup));
     if (error != ERROR_FILE_NOT_FOUND) {
       return false;
     }

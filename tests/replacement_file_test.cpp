@@ -19,23 +19,32 @@ using testing_support::TempDir;
 using testing_support::WriteBytes;
 
 TEST(ReplacementFile, TargetChangesOnlyOnCommit) {
-  TempDir dir;
-  std::string target = dir / "a.png";
-  WriteBytes(target, "old");
-  chmod(target.c_str(), 0640);
-  {
-    platform::ReplacementFile file;
-    ASSERT_TRUE(file.Open(target.c_str()));
-    std::fputs("new", file.Stream());
-    EXPECT_EQ(ReadBytes(target), "old");
-    EXPECT_EQ(ListDir(dir.path()).size(), 2u);  // the target and its temporary file
-    ASSERT_TRUE(file.Commit());
+  // The target is there at the open, or is put there only after it, as an earlier piece of the
+  // same name is: the commit replaces it either way.
+  for (const bool madeAfterOpen : {false, true}) {
+    TempDir dir;
+    std::string target = dir / "a.png";
+    if (!madeAfterOpen) {
+      WriteBytes(target, "old");
+      chmod(target.c_str(), 0640);
+    }
+    {
+      platform::ReplacementFile file;
+      ASSERT_TRUE(file.Open(target.c_str()));
+      if (madeAfterOpen) {
+        WriteBytes(target, "old");
+      }
+      std::fputs("new", file.Stream());
+      EXPECT_EQ(ReadBytes(target), "old");
+      EXPECT_EQ(ListDir(dir.path()).size(), 2u);  // the target and its temporary file
+      ASSERT_TRUE(file.Commit());
+    }
+    EXPECT_EQ(ReadBytes(target), "new");
+    struct stat st;
+    ASSERT_EQ(stat(target.c_str(), &st), 0);
+    EXPECT_TRUE(madeAfterOpen || (st.st_mode & 07777) == 0640u) << std::oct << st.st_mode;
+    EXPECT_EQ(ListDir(dir.path()), std::vector<std::string>{"a.png"});
   }
-  EXPECT_EQ(ReadBytes(target), "new");
-  struct stat st;
-  ASSERT_EQ(stat(target.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 07777, 0640u);
-  EXPECT_EQ(ListDir(dir.path()), std::vector<std::string>{"a.png"});
 }
 
 TEST(ReplacementFile, DroppedOrAbandonedWritesLeaveNoTrace) {
@@ -67,6 +76,7 @@ TEST(ReplacementFile, ReadOnlyTargetStaysProtected) {
   std::string target = dir / "a.png";
   WriteBytes(target, "old");
   chmod(target.c_str(), 0444);
+  const std::string later = dir / "b.png";
   chmod(dir.path().c_str(), 0777);  // the directory alone would allow the rename
   // Root may write anything, so the check runs as an ordinary user when the tests run as root.
   EXPECT_EXIT(
@@ -75,11 +85,18 @@ TEST(ReplacementFile, ReadOnlyTargetStaysProtected) {
           std::_Exit(2);
         }
         platform::ReplacementFile file;
-        std::_Exit(file.Open(target.c_str()) ? 1 : 0);
+        if (file.Open(target.c_str()) || !file.Open(later.c_str())) {
+          std::_Exit(1);
+        }
+        // Nor is one made read-only between the open and the commit.
+        WriteBytes(later, "theirs");
+        chmod(later.c_str(), 0444);
+        std::_Exit(file.Commit() ? 1 : 0);
       },
       testing::ExitedWithCode(0), "");
   EXPECT_EQ(ReadBytes(target), "old");
-  EXPECT_EQ(ListDir(dir.path()), std::vector<std::string>{"a.png"});
+  EXPECT_EQ(ReadBytes(later), "theirs");
+  EXPECT_EQ(ListDir(dir.path()), (std::vector<std::string>{"a.png", "b.png"}));
 }
 
 TEST(ReplacementFile, InterruptedSaveLeavesTargetAndRemovesTemporaryFile) {

@@ -111,28 +111,41 @@ TEST(WindowsReplacementFile, KeepsWhatTheReplacedFileHadAndLeavesReadOnlyFilesAl
     const char* before;  // null: no file yet
     DWORD attributes;    // given to the file before, and kept by the replacement
     bool written;
+    bool madeAfterOpen;  // put there between the open and the commit, as an earlier piece is
   };
-  const Case cases[] = {{nullptr, 0, true},
-                        {"old", 0, true},
-                        {"hidden", FILE_ATTRIBUTE_HIDDEN, true},
-                        {"kept", FILE_ATTRIBUTE_READONLY, false}};
-  auto replace = [](const std::string& name) {
+  const Case cases[] = {{nullptr, 0, true, false},
+                        {"old", 0, true, false},
+                        {"hidden", FILE_ATTRIBUTE_HIDDEN, true, false},
+                        {"kept", FILE_ATTRIBUTE_READONLY, false, false},
+                        {"hidden later", FILE_ATTRIBUTE_HIDDEN, true, true},
+                        {"kept later", FILE_ATTRIBUTE_READONLY, false, true}};
+  auto put = [&](const Case& c) {
+    WriteBytes(target, c.before);
+    SetFileAttributesA(target.c_str(), c.attributes != 0 ? c.attributes : FILE_ATTRIBUTE_NORMAL);
+  };
+  auto replace = [&](const std::string& name, const Case* late) {
     platform::ReplacementFile file;
-    return file.Open(name.c_str()) && std::fputs("new", file.Stream()) >= 0 && file.Commit();
+    if (!file.Open(name.c_str())) {
+      return false;
+    }
+    if (late != nullptr) {
+      put(*late);
+    }
+    return std::fputs("new", file.Stream()) >= 0 && file.Commit();
   };
   for (const Case& c : cases) {
     fs::remove(target);
-    if (c.before != nullptr) {
-      WriteBytes(target, c.before);
-      SetFileAttributesA(target.c_str(), c.attributes != 0 ? c.attributes : FILE_ATTRIBUTE_NORMAL);
+    if (c.before != nullptr && !c.madeAfterOpen) {
+      put(c);
     }
-    EXPECT_EQ(replace(target), c.written) << (c.before ? c.before : "no file");
+    EXPECT_EQ(replace(target, c.madeAfterOpen ? &c : nullptr), c.written)
+        << (c.before ? c.before : "no file");
     EXPECT_EQ(ReadBytes(target), c.written ? "new" : c.before);
     EXPECT_EQ(
         GetFileAttributesA(target.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY),
         c.attributes);
     SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
-    // No temporary file is left beside the target either way.
+    // No temporary file or backup is left beside the target either way.
     EXPECT_EQ(testing_support::ListDir(temp.path()), std::vector<std::string>{"piece.bmp"});
   }
   // Through a symbolic link, where the system makes one (Wine 8 says it did but does not), the
@@ -142,7 +155,7 @@ TEST(WindowsReplacementFile, KeepsWhatTheReplacedFileHadAndLeavesReadOnlyFilesAl
   const DWORD linkAttributes = GetFileAttributesA(link.c_str());
   if (linked && linkAttributes != INVALID_FILE_ATTRIBUTES &&
       (linkAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-    EXPECT_TRUE(replace(link));
+    EXPECT_TRUE(replace(link, nullptr));
     EXPECT_EQ(ReadBytes(target), "new");
     EXPECT_NE(GetFileAttributesA(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT, 0u);
   } else {

@@ -62,13 +62,13 @@ int CutGrid(const char* fileName, int32_t rows, int32_t cols, int32_t saveFlags)
   base[std::strlen(fileName) - std::strlen(extension)] = '\0';
   const int64_t tiles = rows > 0 && cols > 0 ? int64_t{rows} * cols : 0;
   TileNames names(base.get(), extension, rows, cols,
-                  PieceWriters::WorkersFor(tiles, platform::kMostPendingFiles));
+                  PieceWriters::WorkersFor(tiles, platform::kMostWritingThreads));
 
   // Tiles go row by row, each row from the left: tile i is in row i / cols, column i % cols.
   int64_t tileWidth = 0;
   int64_t tileHeight = 0;
   PieceCut cut(
-      saveFlags, platform::kMostPendingFiles,
+      saveFlags, platform::kMostWritingThreads,
       [&](const PictureGeometry& picture) {
         tileWidth = tiles > 0 ? picture.width / static_cast<unsigned>(cols) : 0;
         tileHeight = tiles > 0 ? picture.height / static_cast<unsigned>(rows) : 0;

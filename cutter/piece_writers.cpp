@@ -9,9 +9,10 @@
 #include "util/messages.h"
 
 unsigned PieceWriters::WorkersFor(int64_t pieces, unsigned mostWorkers) {
-  // Each worker holds one temporary file at a time.
+  // Each worker writes one temporary file at a time, and the platform keeps a pending slot for
+  // each writing thread's.
   const unsigned cores =
-      std::min({platform::UsableCores(), mostWorkers, platform::kMostPendingFiles});
+      std::min({platform::UsableCores(), mostWorkers, platform::kMostWritingThreads});
   return static_cast<unsigned>(std::clamp<int64_t>(pieces, 1, std::max(cores, 1u)));
 }
 

@@ -233,13 +233,13 @@ TEST(HostilePicturesE2ETest, AreCutOrRefusedQuicklyWithinMemoryAndWithoutASignal
       ADD_FAILURE() << "no expectation for this file";
       continue;
     }
-    // The crashers run on one core as well: some broke only on several.
     for (bool oneCore : {false, true}) {
-      if (!oneCore || names.size() > made) {
-        ExpectOutcome(*c, file, {"-g", "2", "2", file.name}, 4, oneCore);
-        if (c->twoPiece) {
-          ExpectOutcome(*c, file, {"-w", "50%", file.name, PieceName(file.name)}, 1, oneCore);
-        }
+      if (oneCore && names.size() <= made) {
+        break;  // only the crashers run on one core too: some broke only on several
+      }
+      ExpectOutcome(*c, file, {"-g", "2", "2", file.name}, 4, oneCore);
+      if (c->twoPiece) {
+        ExpectOutcome(*c, file, {"-w", "50%", file.name, PieceName(file.name)}, 1, oneCore);
       }
     }
   }

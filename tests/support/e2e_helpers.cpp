@@ -75,16 +75,9 @@ std::string JpegWithExif(const std::string& rest) {
 
 std::string CameraJpeg(const CameraPhoto& photo) {
   // A smooth thumbnail at a camera's low quality: even 1600 x 1200 of it fits one segment.
-  Picture preview(FreeImage_Allocate(static_cast<int>(photo.thumbnailWidth),
-                                     static_cast<int>(photo.thumbnailHeight), 24));
-  for (unsigned y = 0; y < photo.thumbnailHeight; ++y) {
-    BYTE* line = LineFromTop(preview.get(), y);
-    for (unsigned x = 0; x < photo.thumbnailWidth; ++x) {
-      line[3 * x] = static_cast<BYTE>(x * 255 / photo.thumbnailWidth);
-      line[3 * x + 1] = static_cast<BYTE>(y * 255 / photo.thumbnailHeight);
-      line[3 * x + 2] = 128;
-    }
-  }
+  Picture preview(FreeImage_Rescale(MakePicture(Kind::kRgb24, 8, 6).get(),
+                                    static_cast<int>(photo.thumbnailWidth),
+                                    static_cast<int>(photo.thumbnailHeight), FILTER_BILINEAR));
   const int progressive = photo.progressive ? JPEG_PROGRESSIVE : 0;
   TempDir dir;
   WritePicture(preview.get(), dir / "thumbnail.jpg", progressive | 30);

@@ -102,23 +102,23 @@ void DropKeywordsPngRefuses(FIBITMAP* picture) {
 }
 
 // A piece kept in memory up to this size; beyond it, it goes on in its temporary file.
-constexpr size_t kMostBytesInMemory = size_t{16} << 20;
+constexpr size_t kMostBytesInMemory = size_t{4} << 20;
 
-// An encoder's output: in memory, and once it grows past kMostBytesInMemory, in the piece's
-// temporary file, opened only when the piece's turn to take disk space has come. The writers
-// only append, but may seek back to mend a header.
+// An encoder's output: in the piece's temporary file when its turn to take disk space has come
+// as it starts; else in memory, until that grows past kMostBytesInMemory and the turn has come.
+// The writers only append, but may seek back to mend a header.
 struct PieceStream {
   std::vector<unsigned char>& bytes;
   std::unique_ptr<platform::ReplacementFile>& file;
   const char* fileName;
-  const std::function<bool()>& awaitTurn;
+  const PieceTurn& turn;
   size_t at = 0;
   bool failed = false;  // out of memory, the file failed, or the cut was abandoned
 };
 
-// Moves what is in memory into the temporary file, at the piece's turn.
+// Moves what is in memory, if anything, into the temporary file, at the piece's turn.
 bool Spill(PieceStream& stream) {
-  if (stream.awaitTurn && !stream.awaitTurn()) {
+  if (stream.turn && !stream.turn(true)) {
     return false;
   }
   stream.file.reset(new (std::nothrow) platform::ReplacementFile);
@@ -135,7 +135,11 @@ bool Spill(PieceStream& stream) {
 unsigned DLL_CALLCONV WritePiece(void* buffer, unsigned size, unsigned count, fi_handle handle) {
   auto& stream = *static_cast<PieceStream*>(handle);
   const size_t length = size_t{size} * count;
-  if (!stream.file && stream.at + length > kMostBytesInMemory && !Spill(stream)) {
+  const bool starts = stream.at == 0 && stream.bytes.empty();
+  if (!stream.file &&
+      (stream.at + length > kMostBytesInMemory ||
+       (starts && (!stream.turn || stream.turn(false)))) &&
+      !Spill(stream)) {
     stream.failed = true;
     return 0;
   }
@@ -306,13 +310,12 @@ enum class Attempt { kWritten, kRefused, kFailed };  // kRefused: by the library
 // One attempt at encoding `picture` into `bytes`, or, when it grows large, into `file`, which is
 // either whole afterwards or gone.
 Attempt EncodeOnce(FREE_IMAGE_FORMAT format, FIBITMAP* picture, const char* fileName,
-                   int32_t saveFlags, const std::function<bool()>& awaitTurn,
-                   std::vector<unsigned char>& bytes,
+                   int32_t saveFlags, const PieceTurn& turn, std::vector<unsigned char>& bytes,
                    std::unique_ptr<platform::ReplacementFile>& file) {
   tProfileRefused = false;
   bytes.clear();
   file.reset();
-  PieceStream stream{bytes, file, fileName, awaitTurn};
+  PieceStream stream{bytes, file, fileName, turn};
   FreeImageIO io = {ReadPiece, WritePiece, SeekPiece, TellPiece};
   const bool written = FreeImage_SaveToHandle(format, picture, &io, &stream, saveFlags) != 0;
   const bool failed = stream.failed || (file && std::ferror(file->Stream()) != 0);
@@ -424,7 +427,7 @@ PictureGeometry GeometryOf(FIBITMAP* picture) {
 }
 
 size_t EncodedPicture::HeldBytes() const {
-  return file_ ? SIZE_MAX : bytes_.capacity();
+  return bytes_.capacity();
 }
 
 bool EncodedPicture::MoveIntoPlace() {
@@ -453,8 +456,7 @@ bool FormatHolds(FREE_IMAGE_FORMAT format, uint64_t width, uint64_t height) {
 }
 
 bool EncodePicture(FIBITMAP* picture, const char* fileName, int32_t saveFlags,
-                   const PictureSource& source, EncodedPicture& out,
-                   const std::function<bool()>& awaitTurn) {
+                   const PictureSource& source, EncodedPicture& out, const PieceTurn& turn) {
   out = EncodedPicture();
   FREE_IMAGE_FORMAT format = FormatForName(fileName);
   if (format == FIF_UNKNOWN) {
@@ -481,8 +483,7 @@ bool EncodePicture(FIBITMAP* picture, const char* fileName, int32_t saveFlags,
     return false;
   }
 
-  Attempt attempt =
-      EncodeOnce(format, storable, fileName, saveFlags, awaitTurn, out.bytes_, out.file_);
+  Attempt attempt = EncodeOnce(format, storable, fileName, saveFlags, turn, out.bytes_, out.file_);
   // PNG's writer refuses a colour profile it finds malformed, as some cameras and editors write
   // them; the pixels matter more than the profile, so the piece goes without it.
   FIICCPROFILE* profile = FreeImage_GetICCProfile(storable);
@@ -490,7 +491,7 @@ bool EncodePicture(FIBITMAP* picture, const char* fileName, int32_t saveFlags,
       profile->size != 0) {
     const DWORD size = profile->size;
     profile->size = 0;  // hidden from the writer for this one try, not taken from the picture
-    attempt = EncodeOnce(format, storable, fileName, saveFlags, awaitTurn, out.bytes_, out.file_);
+    attempt = EncodeOnce(format, storable, fileName, saveFlags, turn, out.bytes_, out.file_);
     profile->size = size;
   }
   if (attempt != Attempt::kWritten) {

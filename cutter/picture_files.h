@@ -86,6 +86,9 @@ class LoadWatcher {
 Picture LoadPicture(const char* fileName, PictureSource* source = nullptr,
                     LoadWatcher* watcher = nullptr);
 
+// Whether the turn of a piece to take disk space has come; with `wait`, waits for it.
+using PieceTurn = std::function<bool(bool wait)>;
+
 // A picture encoded for its file but not yet under its name: its bytes in memory, or, for a
 // large picture, its temporary file. Putting it in place is a step of its own, so that pieces
 // encoded in any order can appear in the command's order.
@@ -95,8 +98,8 @@ class EncodedPicture {
   EncodedPicture(EncodedPicture&&) = default;
   EncodedPicture& operator=(EncodedPicture&&) = default;
 
-  // Memory held until it is in place (what was allocated, not only what is used); SIZE_MAX for
-  // a picture waiting in its temporary file.
+  // Memory held until it is in place: what was allocated, not only what is used. A picture
+  // waiting in its temporary file holds none.
   size_t HeldBytes() const;
   // The name it goes under; null when there is nothing to put in place.
   const char* FileName() const { return name_.get(); }
@@ -107,7 +110,7 @@ class EncodedPicture {
  private:
   friend bool EncodePicture(FIBITMAP* picture, const char* fileName, int32_t saveFlags,
                             const PictureSource& source, EncodedPicture& out,
-                            const std::function<bool()>& awaitTurn);
+                            const PieceTurn& turn);
   std::unique_ptr<char[]> name_;
   std::vector<unsigned char> bytes_;
   std::unique_ptr<platform::ReplacementFile> file_;
@@ -127,10 +130,12 @@ bool FormatHolds(FREE_IMAGE_FORMAT format, uint64_t width, uint64_t height);
 // before anything touches the file system. False, with nothing written, when there is no picture
 // (a null handle), the format cannot hold its size, or the library or the file system refuses.
 //
-// The encoded bytes stay in memory up to 16 MiB; a larger piece goes on in its temporary file,
-// which is opened only once `awaitTurn` (when given) returns true: the pieces of a cut then take
-// disk space in the cut's order, whatever order they are encoded in. When it returns false, the
-// encoding fails.
+// A piece of a cut takes disk space only at its turn, once every piece before it is in place:
+// so pieces take it in the cut's order, whatever order they are encoded in. `turn` tells whether
+// the turn has come, and with `wait` true waits for it (false then: the cut was abandoned, and
+// the encoding fails); without one, the turn has come. A piece encoded at its turn goes straight
+// into its temporary file; any other is held in memory, and when it grows past 4 MiB goes on in
+// its temporary file once its turn has come.
 //
 // A picture whose depth the format cannot hold is converted first, keeping its colour profile:
 // transparency is flattened onto white, other 32-bit pictures lose their fourth channel and 16
@@ -139,8 +144,7 @@ bool FormatHolds(FREE_IMAGE_FORMAT format, uint64_t width, uint64_t height);
 // JPEG pieces get their EXIF rebuilt for their own size. Pictures may be encoded from several
 // threads at once.
 bool EncodePicture(FIBITMAP* picture, const char* fileName, int32_t saveFlags,
-                   const PictureSource& source, EncodedPicture& out,
-                   const std::function<bool()>& awaitTurn = {});
+                   const PictureSource& source, EncodedPicture& out, const PieceTurn& turn = {});
 
 // EncodePicture, then MoveIntoPlace: true when the file now holds the picture. A crash in the
 // library meanwhile ends the process with "Couldn't save file: NAME".

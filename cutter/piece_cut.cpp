@@ -112,7 +112,7 @@ std::unique_ptr<MadePiece> PieceCut::Make(unsigned worker, int64_t index) {
   Picture piece = PieceOf(picture_, r.left, r.top, r.right, r.bottom);
   std::unique_ptr<EncodedPiece> made(new (std::nothrow) EncodedPiece);
   if (!made || !EncodePicture(piece.get(), name, saveFlags_, source_, made->encoded,
-                              [this, index] { return writers_->AwaitTurn(index); })) {
+                              [this, index](bool wait) { return writers_->Turn(index, wait); })) {
     return nullptr;
   }
   return made;

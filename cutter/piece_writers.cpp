@@ -77,10 +77,12 @@ int64_t PieceWriters::Finish(const PieceMaker& make) {
   return firstFailed_;
 }
 
-bool PieceWriters::AwaitTurn(int64_t index) {
+bool PieceWriters::Turn(int64_t index, bool wait) {
   std::unique_lock<std::mutex> held(lock_);
-  changed_.wait(held, [&] { return abandoned_ || (whole_ && nextToMove_ >= index); });
-  return !abandoned_;
+  if (wait) {
+    changed_.wait(held, [&] { return abandoned_ || nextToMove_ >= index; });
+  }
+  return !abandoned_ && nextToMove_ >= index;
 }
 
 void PieceWriters::Abandon() {

@@ -19,8 +19,7 @@
 class MadePiece {
  public:
   virtual ~MadePiece() = default;
-  // Memory it holds until then; SIZE_MAX when it holds something scarcer (a temporary file), so
-  // that its worker waits for its turn instead of making more.
+  // Memory it holds until then.
   virtual size_t HeldBytes() const = 0;
   // Puts it in place: true when it is.
   virtual bool MoveIntoPlace() = 0;
@@ -50,9 +49,9 @@ class PieceWriters {
   void Start(const PieceMaker& make, const PieceNeeds& needs);
   // The first `rows` rows of the picture are in.
   void RowsIn(int64_t rows);
-  // For the maker of piece `index`: waits until every piece before it is in place (so the whole
-  // picture is in). False, at once, when the writers are abandoned.
-  bool AwaitTurn(int64_t index);
+  // For the maker of piece `index`: whether every piece before it is in place; with `wait`, once
+  // they are. False, at once, when the writers are abandoned.
+  bool Turn(int64_t index, bool wait);
   // The whole picture is in: the calling thread works on the pieces too (as worker 0, starting
   // the others if Start did not), until every piece is made and put in place, each one's effects
   // after those of the pieces before it. Returns the index of the first piece not made or not

@@ -101,7 +101,8 @@ void DropKeywordsPngRefuses(FIBITMAP* picture) {
   }
 }
 
-// A piece kept in memory up to this size; beyond it, it goes on in its temporary file.
+// A piece waiting for its turn is kept in memory up to this size; beyond it, its encoding waits
+// for the turn and goes on in its temporary file.
 constexpr size_t kMostBytesInMemory = size_t{4} << 20;
 
 // An encoder's output: in the piece's temporary file when its turn to take disk space has come
@@ -123,9 +124,10 @@ bool Spill(PieceStream& stream) {
   }
   stream.file.reset(new (std::nothrow) platform::ReplacementFile);
   if (!stream.file || !stream.file->Open(stream.fileName) ||
-      std::fwrite(stream.bytes.data(), 1, stream.bytes.size(), stream.file->Stream()) !=
-          stream.bytes.size() ||
+      (!stream.bytes.empty() && std::fwrite(stream.bytes.data(), 1, stream.bytes.size(),
+                                            stream.file->Stream()) != stream.bytes.size()) ||
       std::fseek(stream.file->Stream(), static_cast<long>(stream.at), SEEK_SET) != 0) {
+    stream.file.reset();
     return false;
   }
   std::vector<unsigned char>().swap(stream.bytes);
@@ -135,6 +137,9 @@ bool Spill(PieceStream& stream) {
 unsigned DLL_CALLCONV WritePiece(void* buffer, unsigned size, unsigned count, fi_handle handle) {
   auto& stream = *static_cast<PieceStream*>(handle);
   const size_t length = size_t{size} * count;
+  if (stream.failed) {
+    return 0;
+  }
   const bool starts = stream.at == 0 && stream.bytes.empty();
   if (!stream.file &&
       (stream.at + length > kMostBytesInMemory ||
@@ -307,8 +312,8 @@ void MakeUnusedAlphaOpaque(FIBITMAP* picture) {
 
 enum class Attempt { kWritten, kRefused, kFailed };  // kRefused: by the library itself
 
-// One attempt at encoding `picture` into `bytes`, or, when it grows large, into `file`, which is
-// either whole afterwards or gone.
+// One attempt at encoding `picture` into `bytes` or into `file` (see PieceStream), which is either
+// whole afterwards or gone.
 Attempt EncodeOnce(FREE_IMAGE_FORMAT format, FIBITMAP* picture, const char* fileName,
                    int32_t saveFlags, const PieceTurn& turn, std::vector<unsigned char>& bytes,
                    std::unique_ptr<platform::ReplacementFile>& file) {

@@ -103,7 +103,7 @@ void DropKeywordsPngRefuses(FIBITMAP* picture) {
 
 // A piece waiting for its turn is kept in memory up to this size; beyond it, its encoding waits
 // for the turn and goes on in its temporary file.
-constexpr size_t kMostBytesInMemory = size_t{4} << 20;
+constexpr size_t kMostBytesInMemory = size_t{1} << 20;
 
 // An encoder's output: in the piece's temporary file when its turn to take disk space has come
 // as it starts; else in memory, until that grows past kMostBytesInMemory and the turn has come.

@@ -134,7 +134,7 @@ bool FormatHolds(FREE_IMAGE_FORMAT format, uint64_t width, uint64_t height);
 // so pieces take it in the cut's order, whatever order they are encoded in. `turn` tells whether
 // the turn has come, and with `wait` true waits for it (false then: the cut was abandoned, and
 // the encoding fails); without one, the turn has come. A piece encoded at its turn goes straight
-// into its temporary file; any other is held in memory, and when it grows past 4 MiB goes on in
+// into its temporary file; any other is held in memory, and when it grows past 1 MiB goes on in
 // its temporary file once its turn has come.
 //
 // A picture whose depth the format cannot hold is converted first, keeping its colour profile:

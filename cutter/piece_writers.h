@@ -2,7 +2,8 @@
 // and encode one piece each at a time, while the files still appear in the command's order: a
 // piece is put in place only once every piece before it is. Pieces may be made while the
 // picture they come from still loads, each once the rows it needs are in; none is put in place
-// before the whole picture is.
+// before the whole picture is. Pieces take disk space in the same order: a maker opens its
+// piece's temporary file only at the piece's turn (Turn).
 #pragma once
 
 #include <climits>

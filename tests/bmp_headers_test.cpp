@@ -142,10 +142,7 @@ TEST(BmpHeadersE2ETest, ImageMagickReadsThePiecesTheProgramWrites) {
       SCOPED_TRACE(p.name + " of -oq " + quality);
       const std::string bytes = ReadBytes(dir / p.name), png = dir / (p.name + ".png");
       ASSERT_GE(bytes.size(), 54u);
-      auto field = [&bytes](size_t at) {
-        return uint32_t(uint8_t(bytes[at]) | uint8_t(bytes[at + 1]) << 8 |
-                        uint8_t(bytes[at + 2]) << 16 | uint8_t(bytes[at + 3]) << 24);
-      };
+      auto field = [&bytes](size_t at) { return NumberAt(bytes, at, 4, false); };
       EXPECT_EQ(field(30), compression);
       EXPECT_EQ(field(2), bytes.size());  // the file's size
       EXPECT_EQ(field(34), compression == kRle8 ? bytes.size() - field(10) : 0u);  // the pixels'

@@ -173,16 +173,6 @@ struct Parsed {
   std::map<std::string, Dir> dirs;  // ifd0, exif, gps, interop
 };
 
-// A number of `size` bytes at `at` of `bytes`, in the given byte order.
-uint32_t NumberAt(const std::string& bytes, uint64_t at, unsigned size, bool bigEndian) {
-  uint32_t v = 0;
-  for (unsigned i = 0; i < size; ++i) {
-    auto b = static_cast<uint8_t>(bytes[at + (bigEndian ? i : size - 1 - i)]);
-    v = v << 8 | b;
-  }
-  return v;
-}
-
 std::optional<Parsed> Parse(const std::string& block) {
   if (block.size() < 14 || block.compare(0, 6, kSignature) != 0) {
     return std::nullopt;

@@ -17,6 +17,15 @@ std::string BigEndian(uint32_t value, unsigned size) {
   return std::string(bytes.rbegin(), bytes.rend());
 }
 
+uint32_t NumberAt(const std::string& bytes, uint64_t at, unsigned size, bool bigEndian) {
+  uint32_t v = 0;
+  for (unsigned i = 0; i < size; ++i) {
+    auto b = static_cast<uint8_t>(bytes[at + (bigEndian ? i : size - 1 - i)]);
+    v = v << 8 | b;
+  }
+  return v;
+}
+
 std::string InByteOrder(bool bigEndian, uint32_t value, unsigned size) {
   return bigEndian ? BigEndian(value, size) : LittleEndian(value, size);
 }

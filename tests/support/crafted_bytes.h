@@ -15,6 +15,8 @@ std::string LittleEndian(uint32_t value, unsigned size);
 std::string BigEndian(uint32_t value, unsigned size);
 std::string InByteOrder(bool bigEndian, uint32_t value, unsigned size);
 std::string Byte(unsigned value);
+// The number of `size` bytes at `at` of `bytes`, read back in the given byte order.
+uint32_t NumberAt(const std::string& bytes, uint64_t at, unsigned size, bool bigEndian);
 
 // A JPEG marker segment: the marker, its length (which counts itself), the body.
 std::string Segment(char marker, const std::string& body);

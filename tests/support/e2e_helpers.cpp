@@ -73,14 +73,13 @@ std::string JpegWithExif(const std::string& rest) {
   return JpegWithApp1(std::string("Exif\0\0II*\0", 10) + LittleEndian(8, 4) + rest);
 }
 
-std::string CameraJpeg(const CameraPhoto& photo) {
+std::string CameraJpeg(unsigned width, unsigned height, bool progressive) {
   // A smooth thumbnail at a camera's low quality: even 1600 x 1200 of it fits one segment.
-  Picture preview(FreeImage_Rescale(MakePicture(Kind::kRgb24, 8, 6).get(),
-                                    static_cast<int>(photo.thumbnailWidth),
-                                    static_cast<int>(photo.thumbnailHeight), FILTER_BILINEAR));
-  const int progressive = photo.progressive ? JPEG_PROGRESSIVE : 0;
+  Picture preview(FreeImage_Rescale(MakePicture(Kind::kRgb24, 8, 6).get(), static_cast<int>(width),
+                                    static_cast<int>(height), FILTER_BILINEAR));
+  const int flags = progressive ? JPEG_PROGRESSIVE : 0;
   TempDir dir;
-  WritePicture(preview.get(), dir / "thumbnail.jpg", progressive | 30);
+  WritePicture(preview.get(), dir / "thumbnail.jpg", flags | 30);
   const std::string thumbnail = ReadBytes(dir / "thumbnail.jpg");
   // The first directory names the camera and links to the second, which points at the thumbnail.
   const std::string make("Dolvane Camera\0", 15);
@@ -94,8 +93,7 @@ std::string CameraJpeg(const CameraPhoto& photo) {
       ExifEntry(0x0202, kLong, 1, static_cast<uint32_t>(thumbnail.size())) + LittleEndian(0, 4) +
       make + thumbnail;
   EXPECT_LE(exif.size(), 65533u) << "the thumbnail does not fit one segment";
-  const std::string jpeg =
-      PictureBytes(Kind::kRgb24, photo.width, photo.height, ".jpg", progressive | 92);
+  const std::string jpeg = PictureBytes(Kind::kRgb24, 1024, 768, ".jpg", flags | 92);
   return jpeg.substr(0, 2) + Segment('\xE1', exif) + jpeg.substr(2) +
          PictureBytes(Kind::kRgb24, 64, 48, ".jpg");
 }

@@ -31,15 +31,10 @@ std::string JpegWithApp1(const std::string& block);
 // directory at 8, where `rest` begins.
 std::string JpegWithExif(const std::string& rest);
 
-// A JPEG laid out as cameras and phones write them: `width` x `height` pixels, an EXIF block
-// whose second directory holds a decodable JPEG thumbnail of `thumbnailWidth` x
-// `thumbnailHeight` (progressive when asked), and a second, smaller picture after the end of the
-// first, as phones add a preview or a depth map.
-struct CameraPhoto {
-  unsigned width, height, thumbnailWidth, thumbnailHeight;
-  bool progressive;  // the photo and its thumbnail
-};
-std::string CameraJpeg(const CameraPhoto& photo);
+// A 1024 x 768 JPEG laid out as cameras and phones write them: an EXIF block whose second
+// directory holds a decodable JPEG thumbnail of `width` x `height` (progressive, as the photo,
+// when asked), and a second, smaller picture after the first, as phones add a preview.
+std::string CameraJpeg(unsigned width, unsigned height, bool progressive);
 
 // Runs build/dolvane in `dir`, optionally with a limit on the bytes per file it may write.
 RunResult RunIn(const TempDir& dir, const std::vector<std::string>& args,

@@ -348,13 +348,15 @@ size_t RewriteExifForPiece(const uint8_t* block, size_t size, uint32_t width, ui
   return length == 0 ? 0 : kSignatureSize + length;
 }
 
-void PrepareExifForPiece(FIBITMAP* piece) {
+bool PrepareExifForPiece(FIBITMAP* piece) {
   FITAG* raw = nullptr;
   // The JPEG writer stores EXIF from the raw block alone; the parsed models never reach the file.
   if (!FreeImage_GetMetadata(FIMD_EXIF_RAW, piece, kRawExifKey, &raw) || raw == nullptr) {
-    return;
+    return false;
   }
   if (!ReplaceRawExif(piece, raw)) {
     FreeImage_SetMetadata(FIMD_EXIF_RAW, piece, nullptr, nullptr);
+    return false;
   }
+  return true;
 }

@@ -34,5 +34,6 @@ size_t RewriteExifForPiece(const uint8_t* block, size_t size, uint32_t width, ui
 
 // Before `piece` is saved as JPEG: replaces its raw EXIF block (the only EXIF the JPEG writer
 // stores) by one rebuilt for the piece's own size, or removes the raw EXIF when it cannot be
-// rebuilt. Its colour profile, XMP, IPTC and resolution are left as they are.
-void PrepareExifForPiece(FIBITMAP* piece);
+// rebuilt. Its colour profile, XMP, IPTC and resolution are left as they are. True when the piece
+// carries a rebuilt block.
+bool PrepareExifForPiece(FIBITMAP* piece);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cutter/picture_files.h"
+#include "cutter/picture_orientation.h"
 #include "cutter/piece_cut.h"
 #include "cutter/piece_writers.h"
 #include "platform/platform.h"
@@ -77,8 +78,8 @@ int CutGrid(const char* fileName, int32_t rows, int32_t cols, int32_t saveFlags)
       [&](int64_t index) {
         const int64_t r = index / cols;
         const int64_t c = index % cols;
-        return PieceRectangle{c * tileWidth, r * tileHeight, (c + 1) * tileWidth,
-                              (r + 1) * tileHeight};
+        return PictureRectangle{c * tileWidth, r * tileHeight, (c + 1) * tileWidth,
+                                (r + 1) * tileHeight};
       },
       [&](unsigned worker, int64_t index) {
         return names.For(worker, index / cols + 1, index % cols + 1);
@@ -87,8 +88,9 @@ int CutGrid(const char* fileName, int32_t rows, int32_t cols, int32_t saveFlags)
   if (tiles == 0) {
     return 0;
   }
-  if (picture && (FreeImage_GetWidth(picture.get()) < static_cast<unsigned>(cols) ||
-                  FreeImage_GetHeight(picture.get()) < static_cast<unsigned>(rows))) {
+  const PictureGeometry shown = picture ? AsShown(GeometryOf(picture.get())) : PictureGeometry{};
+  if (picture &&
+      (shown.width < static_cast<unsigned>(cols) || shown.height < static_cast<unsigned>(rows))) {
     // Every tile would be empty; trying them one by one could take millions of steps.
     FatalMessageF("Couldn't save file: %s", names.For(0, 1, 1));
   }

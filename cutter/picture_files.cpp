@@ -9,6 +9,7 @@
 
 #include "cutter/exif_rewrite.h"
 #include "cutter/picture_limits.h"
+#include "cutter/picture_orientation.h"
 #include "platform/platform.h"
 #include "util/ascii_case.h"
 #include "util/messages.h"
@@ -240,8 +241,9 @@ FIBITMAP* FlattenOntoWhite(FIBITMAP* picture) {
   return FreeImage_Composite(picture, FALSE, &white, nullptr);
 }
 
-// The library's conversions return copies without the colour profile; a converted piece keeps
-// the profile of the picture it came from. False when the copy cannot be attached.
+}  // namespace
+
+// The library's conversions return copies without the colour profile.
 bool KeepColourProfile(FIBITMAP* from, FIBITMAP* to) {
   const FIICCPROFILE* profile = FreeImage_GetICCProfile(from);
   if (profile->data == nullptr || profile->size == 0 || FreeImage_GetICCProfile(to)->data) {
@@ -255,6 +257,8 @@ bool KeepColourProfile(FIBITMAP* from, FIBITMAP* to) {
   copy->flags = profile->flags;
   return true;
 }
+
+namespace {
 
 // Brings `picture` into a form the format can store. Returns the picture to save: `picture`
 // itself, or a converted copy that `converted` owns; null when a conversion failed.
@@ -428,7 +432,8 @@ Picture LoadPicture(const char* fileName, PictureSource* source, LoadWatcher* wa
 
 PictureGeometry GeometryOf(FIBITMAP* picture) {
   return {FreeImage_GetWidth(picture), FreeImage_GetHeight(picture),
-          FreeImage_GetDotsPerMeterX(picture), FreeImage_GetDotsPerMeterY(picture)};
+          FreeImage_GetDotsPerMeterX(picture), FreeImage_GetDotsPerMeterY(picture),
+          OrientationOf(picture)};
 }
 
 size_t EncodedPicture::HeldBytes() const {
@@ -472,13 +477,23 @@ bool EncodePicture(FIBITMAP* picture, const char* fileName, int32_t saveFlags,
       !FormatHolds(format, FreeImage_GetWidth(picture), FreeImage_GetHeight(picture))) {
     return false;
   }
+  const unsigned orientation = OrientationOf(picture);
   Picture converted;
   FIBITMAP* storable = PrepareForFormat(picture, format, converted);
   if (storable == nullptr) {
     return false;
   }
+  // A JPEG keeps the orientation in its EXIF, which costs nothing, as long as the EXIF is kept.
+  const bool keepsOrientation = format == FIF_JPEG && PrepareExifForPiece(storable);
+  Picture upright;
+  if (orientation != 1 && !keepsOrientation) {
+    upright = Upright(storable, orientation);
+    storable = upright.get();
+    if (storable == nullptr) {
+      return false;
+    }
+  }
   if (format == FIF_JPEG) {
-    PrepareExifForPiece(storable);
     saveFlags = JpegPieceFlags(saveFlags, source);
   } else if (format == FIF_PNG) {
     DropKeywordsPngRefuses(storable);

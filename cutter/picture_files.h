@@ -50,10 +50,12 @@ struct PictureSource {
 // gives JPEG_SUBSAMPLING_422 | JPEG_OPTIMIZE | 100.
 int32_t JpegPieceFlags(int32_t saveFlags, const PictureSource& source);
 
-// What a cut is laid out by: a picture's size and the resolution stored in it.
+// What a cut is laid out by: a picture's size and the resolution stored in it, and how it is
+// turned for showing (its EXIF orientation, 1 when it is shown as stored).
 struct PictureGeometry {
   unsigned width = 0, height = 0;
   unsigned dotsPerMetreX = 0, dotsPerMetreY = 0;
+  unsigned orientation = 1;
 };
 
 PictureGeometry GeometryOf(FIBITMAP* picture);
@@ -88,6 +90,10 @@ Picture LoadPicture(const char* fileName, PictureSource* source = nullptr,
 
 // Whether the turn of a piece to take disk space has come; with `wait`, waits for it.
 using PieceTurn = std::function<bool(bool wait)>;
+
+// Gives `to`, a converted copy of `from`, the colour profile of `from` when it has none. False
+// when the copy cannot be attached.
+bool KeepColourProfile(FIBITMAP* from, FIBITMAP* to);
 
 // A picture encoded for its file but not yet under its name: its bytes in memory, or, for a
 // large picture, its temporary file. Putting it in place is a step of its own, so that pieces
@@ -141,8 +147,10 @@ bool FormatHolds(FREE_IMAGE_FORMAT format, uint64_t width, uint64_t height);
 // transparency is flattened onto white, other 32-bit pictures lose their fourth channel and 16
 // bits per channel become 8 (PNG keeps them). A colour profile the PNG writer refuses is left
 // out of a PNG, and so is a text whose keyword it refuses (one without a printable character).
-// JPEG pieces get their EXIF rebuilt for their own size. Pictures may be encoded from several
-// threads at once.
+// JPEG pieces get their EXIF rebuilt for their own size. A picture with an EXIF orientation is
+// stored as it is with the tag in a JPEG; in a format that keeps no EXIF, or when the EXIF cannot
+// be rebuilt, it is turned upright first, so that every file shows the same. Pictures may be
+// encoded from several threads at once.
 bool EncodePicture(FIBITMAP* picture, const char* fileName, int32_t saveFlags,
                    const PictureSource& source, EncodedPicture& out, const PieceTurn& turn = {});
 

@@ -52,7 +52,8 @@ void PieceCut::LayOut(const PictureGeometry& geometry) {
   // Once: workers may be cutting by it already.
   assert(!laidOut_);
   laidOut_ = true;
-  pieces_ = layout_(geometry);
+  stored_ = geometry;
+  pieces_ = layout_(AsShown(geometry));
   writers_.reset(new (std::nothrow) PieceWriters(pieces_, mostWorkers_));
 }
 
@@ -60,14 +61,22 @@ void PieceCut::LayOut(const PictureGeometry& geometry) {
 void PieceCut::Begin(FIBITMAP* picture) {
   assert(picture_ == nullptr);
   picture_ = picture;
+  const PictureGeometry geometry = GeometryOf(picture);
   if (!laidOut_) {
-    LayOut(GeometryOf(picture));
+    LayOut(geometry);
   }
+  // A header tells no orientation; only JPEGs, laid out from the picture itself, carry one.
+  assert(geometry.orientation == stored_.orientation);
+}
+
+// Pieces are cut from the stored pixels, as they arrive from the top.
+PictureRectangle PieceCut::Stored(int64_t index) const {
+  return StoredRectangle(stored_, rectangle_(index));
 }
 
 bool PieceCut::SomePieceMayFit() {
   for (int64_t index = 0; index < pieces_; ++index) {
-    const PieceRectangle r = rectangle_(index);
+    const PictureRectangle r = Stored(index);
     if (FormatHolds(FormatForName(name_(0, index)), std::max<int64_t>(r.right - r.left, 0),
                     std::max<int64_t>(r.bottom - r.top, 0))) {
       return true;
@@ -88,7 +97,7 @@ void PieceCut::RowsLoaded(FIBITMAP* picture, unsigned rows) {
     // With one worker, the one that loads, nothing can be made meanwhile.
     if (writers_ && writers_->Workers() > 1) {
       writers_->Start([this](unsigned worker, int64_t index) { return Make(worker, index); },
-                      [this](int64_t index) { return rectangle_(index).bottom; });
+                      [this](int64_t index) { return Stored(index).bottom; });
     }
   } else {
     assert(picture == picture_);
@@ -108,7 +117,7 @@ std::unique_ptr<MadePiece> PieceCut::Make(unsigned worker, int64_t index) {
   const char* name = name_(worker, index);
   // The library's code may crash on what a hostile file left in the picture, on any worker.
   FatalOnCrash crash("Couldn't save file: %s", name);
-  const PieceRectangle r = rectangle_(index);
+  const PictureRectangle r = Stored(index);
   Picture piece = PieceOf(picture_, r.left, r.top, r.right, r.bottom);
   std::unique_ptr<EncodedPiece> made(new (std::nothrow) EncodedPiece);
   if (!made || !EncodePicture(piece.get(), name, saveFlags_, source_, made->encoded,

@@ -13,21 +13,18 @@
 #include <memory>
 
 #include "cutter/picture_files.h"
+#include "cutter/picture_orientation.h"
 #include "cutter/piece_writers.h"
 #include "platform/platform.h"
 
-// A piece's rectangle of the picture, right and bottom excluded.
-struct PieceRectangle {
-  int64_t left, top, right, bottom;
-};
-
 class PieceCut final : public LoadWatcher {
  public:
-  // Lays the cut out for a picture of `geometry`; returns how many pieces it has. Called once, on
-  // the calling thread, before the pixels are in or while they load. It must not end the process.
+  // Lays the cut out for a picture of `geometry` (as shown); returns how many pieces it has.
+  // Called once, on the calling thread, before the pixels are in or while they load. It must not
+  // end the process.
   using Layout = std::function<int64_t(const PictureGeometry& geometry)>;
-  // Piece `index`'s rectangle, once laid out; called from any worker.
-  using Rectangle = std::function<PieceRectangle(int64_t index)>;
+  // Piece `index`'s rectangle of the picture as shown, once laid out; called from any worker.
+  using Rectangle = std::function<PictureRectangle(int64_t index)>;
   // Piece `index`'s name, for worker `worker` (below PieceWriters::WorkersFor(pieces,
   // mostWorkers)); a name it forms must stay until that worker asks for its next one.
   using Name = std::function<const char*(unsigned worker, int64_t index)>;
@@ -52,6 +49,7 @@ class PieceCut final : public LoadWatcher {
   void LoadFailed() override;
   std::unique_ptr<MadePiece> Make(unsigned worker, int64_t index);
   void LayOut(const PictureGeometry& geometry);
+  PictureRectangle Stored(int64_t index) const;
   void Begin(FIBITMAP* picture);
   bool SomePieceMayFit();
 
@@ -62,6 +60,7 @@ class PieceCut final : public LoadWatcher {
   Name name_;
   PictureSource source_;
   bool laidOut_ = false;
+  PictureGeometry stored_;  // the picture's, as stored
   int64_t pieces_ = 0;
   FIBITMAP* picture_ = nullptr;
   std::unique_ptr<PieceWriters> writers_;

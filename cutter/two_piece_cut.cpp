@@ -31,7 +31,7 @@ int CutInTwo(Axis axis, int nameCount, const char* const* names, const char* siz
   struct Piece {
     const char* name;
     bool rest;  // the piece after the cut, else the one before it
-    PieceRectangle rectangle;
+    PictureRectangle rectangle;
   };
   Piece pieces[2];
   int count = 0;
@@ -56,10 +56,10 @@ int CutInTwo(Axis axis, int nameCount, const char* const* names, const char* siz
         const auto dimension =
             static_cast<int32_t>(std::min<int64_t>(wide ? width : height, INT32_MAX));
         const int64_t p = SizeToPixels(sizeText, dimension, DotsPerInch(dotsPerMetre));
-        const PieceRectangle first =
-            wide ? PieceRectangle{0, 0, p, height} : PieceRectangle{0, 0, width, p};
-        const PieceRectangle rest =
-            wide ? PieceRectangle{p, 0, width, height} : PieceRectangle{0, p, width, height};
+        const PictureRectangle first =
+            wide ? PictureRectangle{0, 0, p, height} : PictureRectangle{0, 0, width, p};
+        const PictureRectangle rest =
+            wide ? PictureRectangle{p, 0, width, height} : PictureRectangle{0, p, width, height};
         for (int i = 0; i < count; ++i) {
           pieces[i].rectangle = pieces[i].rest ? rest : first;
         }

@@ -64,13 +64,16 @@ std::string PictureBytes(Kind kind, unsigned width, unsigned height, const std::
   return ReadBytes(path);
 }
 
-std::string JpegWithApp1(const std::string& block) {
-  const std::string jpeg = PictureBytes(Kind::kRgb24, 16, 16, ".jpg");
+std::string JpegWithApp1(const std::string& block, std::string jpeg) {
+  if (jpeg.empty()) {
+    jpeg = PictureBytes(Kind::kRgb24, 16, 16, ".jpg");
+  }
   return jpeg.substr(0, 2) + Segment('\xE1', block) + jpeg.substr(2);
 }
 
-std::string JpegWithExif(const std::string& rest) {
-  return JpegWithApp1(std::string("Exif\0\0II*\0", 10) + LittleEndian(8, 4) + rest);
+std::string JpegWithExif(const std::string& rest, std::string jpeg) {
+  return JpegWithApp1(std::string("Exif\0\0II*\0", 10) + LittleEndian(8, 4) + rest,
+                      std::move(jpeg));
 }
 
 std::string CameraJpeg(unsigned width, unsigned height, bool progressive) {

@@ -24,12 +24,13 @@ std::string DescribeArgs(const std::vector<std::string>& args);
 std::string PictureBytes(Kind kind, unsigned width, unsigned height, const std::string& extension,
                          int flags = 0);
 
-// A small real JPEG picture with an APP1 segment holding `block` right after its start marker.
-std::string JpegWithApp1(const std::string& block);
+// A JPEG picture (`jpeg`, else a small one) with an APP1 segment holding `block` right after
+// its start marker.
+std::string JpegWithApp1(const std::string& block, std::string jpeg = {});
 
 // The same with an EXIF block whose TIFF structure is little-endian and starts its first
 // directory at 8, where `rest` begins.
-std::string JpegWithExif(const std::string& rest);
+std::string JpegWithExif(const std::string& rest, std::string jpeg = {});
 
 // A 1024 x 768 JPEG laid out as cameras and phones write them: an EXIF block whose second
 // directory holds a decodable JPEG thumbnail of `width` x `height` (progressive, as the photo,

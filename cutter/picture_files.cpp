@@ -10,6 +10,7 @@
 #include "cutter/exif_rewrite.h"
 #include "cutter/picture_limits.h"
 #include "cutter/picture_orientation.h"
+#include "cutter/png_gamma.h"
 #include "platform/platform.h"
 #include "util/ascii_case.h"
 #include "util/messages.h"
@@ -418,8 +419,9 @@ Picture LoadPicture(const char* fileName, PictureSource* source, LoadWatcher* wa
         static_cast<LoadWatcher*>(data)->RowsLoaded(picture, rows);
       },
       [](void* data, FIBITMAP* /*picture*/) { static_cast<LoadWatcher*>(data)->LoadFailed(); }};
-  Picture picture(FreeImage_LoadWatched(format, fileName, format == FIF_JPEG ? JPEG_ACCURATE : 0,
-                                        watched ? &told : nullptr));
+  // A PNG's samples as stored: PNG pieces keep them exactly, with the file's gamma.
+  const int flags = format == FIF_JPEG ? JPEG_ACCURATE : format == FIF_PNG ? PNG_IGNOREGAMMA : 0;
+  Picture picture(FreeImage_LoadWatched(format, fileName, flags, watched ? &told : nullptr));
   if (!picture) {
     refuse();
     FatalMessageF("Couldn't open input file: %s", fileName);
@@ -478,6 +480,15 @@ bool EncodePicture(FIBITMAP* picture, const char* fileName, int32_t saveFlags,
     return false;
   }
   const unsigned orientation = OrientationOf(picture);
+  // Only a PNG keeps a PNG's samples as stored along with their gamma.
+  Picture corrected;
+  if (format != FIF_PNG && NeedsGammaCorrection(picture)) {
+    corrected = GammaCorrected(picture);
+    picture = corrected.get();
+    if (picture == nullptr) {
+      return false;
+    }
+  }
   Picture converted;
   FIBITMAP* storable = PrepareForFormat(picture, format, converted);
   if (storable == nullptr) {

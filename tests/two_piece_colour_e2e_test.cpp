@@ -224,6 +224,38 @@ TEST(TwoPieceCutE2ETest, PiecesKeepTheColourProfileThroughConversions) {
   }
 }
 
+// A PNG whose gamma is not the usual 1/2.2: PNG pieces keep its samples and colour chunks as
+// stored; JPEG pieces get the corrected samples, and so the bytes, they always had.
+TEST(TwoPieceCutE2ETest, PngGammaIsKeptInPngPiecesAndAppliedInOthers) {
+  std::string primaries;  // white, red, green and blue of Adobe RGB
+  for (uint32_t v : {31270, 32900, 64000, 33000, 21000, 71000, 15000, 6000}) {
+    primaries += BigEndian(v, 4);
+  }
+  for (const uint32_t gamma : {100000U, 55556U}) {
+    for (Kind kind : {Kind::kRgb24, Kind::kRgba16}) {
+      SCOPED_TRACE(std::to_string(gamma) + " kind " + std::to_string(static_cast<int>(kind)));
+      TempDir dir;
+      const std::string bytes = PictureBytes(kind, 24, 10, ".png", 0);
+      const std::string colour =
+          PngChunk("gAMA", BigEndian(gamma, 4)) + PngChunk("cHRM", primaries);
+      WriteBytes(dir / "a.png", bytes.substr(0, 33) + colour + bytes.substr(33));
+      ExpectSaveOutcome(RunIn(dir, {"-w", "9", "a.png", "l.png", "r.jpg"}), "");
+
+      Picture stored(FreeImage_Load(FIF_PNG, (dir / "a.png").c_str(), PNG_IGNOREGAMMA));
+      Picture piece(FreeImage_Load(FIF_PNG, (dir / "l.png").c_str(), PNG_IGNOREGAMMA));
+      ASSERT_TRUE(stored && piece);
+      std::string why;
+      EXPECT_TRUE(SameAsArea(piece.get(), stored.get(), 0, 0, &why)) << why;
+      EXPECT_NE(ReadBytes(dir / "l.png").find(colour), std::string::npos);
+
+      Picture corrected(FreeImage_Load(FIF_PNG, (dir / "a.png").c_str(), 0));
+      Picture right = CopyRectangle(corrected.get(), 9, 0, 24, 10);
+      ASSERT_TRUE(SavePicture(right.get(), (dir / "today.jpg").c_str(), 100, {FIF_PNG}));
+      EXPECT_EQ(ReadBytes(dir / "r.jpg"), ReadBytes(dir / "today.jpg"));
+    }
+  }
+}
+
 // A 32-bit BMP commonly leaves its fourth byte at 0: unused, not transparent. Cut to a format
 // without alpha, it must keep its colours rather than turn white.
 TEST(TwoPieceCutE2ETest, UnusedFourthByteOfBmpIsNotTransparency) {

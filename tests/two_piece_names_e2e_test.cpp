@@ -3,11 +3,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "support/crafted_bytes.h"
 #include "support/e2e_helpers.h"
 #include "support/pictures.h"
 #include "support/run_program.h"
@@ -90,11 +92,28 @@ TEST(TwoPieceCutE2ETest, NamesAndSizesDecideWhatIsWritten) {
 // up from dots per metre x 0.0254, then the length times that.
 
 struct ResolutionCase {
-  unsigned dotsPerMetreX, dotsPerMetreY;
+  unsigned dotsPerMetreX, dotsPerMetreY;  // stored in a PNG, or what a JPEG's blocks come to
   unsigned width, height;
-  Names size;      // -w or -h and the size text
-  unsigned first;  // the first piece's width (-w) or height (-h)
+  Names size;                 // -w or -h and the size text
+  unsigned first;             // the first piece's width (-w) or height (-h)
+  std::string jpegHead = {};  // for a JPEG: the blocks in place of the library's JFIF block
 };
+
+// A JFIF block with a density, and an EXIF block of XResolution and YResolution (numerator over
+// denominator) and ResolutionUnit (none when 0).
+std::string Jfif(unsigned unit, unsigned x, unsigned y) {
+  return Segment('\xE0', std::string("JFIF\0\1\1", 7) + Byte(unit) + BigEndian(x, 2) +
+                             BigEndian(y, 2) + std::string(2, '\0'));
+}
+std::string Exif(uint32_t x, uint32_t xOver, uint32_t y, uint32_t yOver, unsigned unit) {
+  const uint32_t entries = unit == 0 ? 2 : 3, valuesAt = 8 + 2 + 12 * entries + 4;
+  return Segment('\xE1', std::string("Exif\0\0II*\0", 10) + LittleEndian(8, 4) +
+                             LittleEndian(entries, 2) + ExifEntry(0x011A, kRational, 1, valuesAt) +
+                             ExifEntry(0x011B, kRational, 1, valuesAt + 8) +
+                             (unit == 0 ? "" : ExifEntry(0x0128, kShort, 1, unit)) +
+                             LittleEndian(0, 4) + LittleEndian(x, 4) + LittleEndian(xOver, 4) +
+                             LittleEndian(y, 4) + LittleEndian(yOver, 4));
+}
 
 TEST(TwoPieceCutE2ETest, PhysicalSizesFollowTheStoredResolution) {
   const ResolutionCase cases[] = {
@@ -120,25 +139,46 @@ TEST(TwoPieceCutE2ETest, PhysicalSizesFollowTheStoredResolution) {
       // Percentages measure the dimension being cut.
       {40, 40, 40, 101, {"-h", "50%"}, 50},
       {40, 40, 101, 40, {"-w", "50%"}, 50},
+      // A JPEG's resolution comes from EXIF, axis by axis, when JFIF gives none; inches unless
+      // the unit says centimetres. 300 dpi and 118.11 dots per cm are both 11811 per metre.
+      {11811, 11811, 400, 4, {"-w", "2.54cm"}, 300, Exif(300, 1, 300, 1, 0)},
+      {11811, 11811, 400, 4, {"-w", "1in"}, 300, Jfif(0, 1, 1) + Exif(11811, 100, 11811, 100, 3)},
+      {11811, 2835, 10, 100, {"-h", "1in"}, 73, Exif(300, 1, 0, 1, 2)},
+      {2835, 2835, 100, 4, {"-w", "1in"}, 73, Exif(300, 0, 5000000, 1, 2)},
+      {3780, 3780, 400, 4, {"-w", "1in"}, 97, Jfif(1, 96, 96) + Exif(300, 1, 300, 1, 2)},
   };
   for (const ResolutionCase& c : cases) {
     SCOPED_TRACE(DescribeArgs(c.size) + std::to_string(c.dotsPerMetreX) + " x " +
                  std::to_string(c.dotsPerMetreY));
     TempDir dir;
-    Picture made = MakePicture(Kind::kRgb24, c.width, c.height);
-    FreeImage_SetDotsPerMeterX(made.get(), c.dotsPerMetreX);
-    FreeImage_SetDotsPerMeterY(made.get(), c.dotsPerMetreY);
-    Picture source = Place(dir, made.get(), "a.png");
+    const std::string input = c.jpegHead.empty() ? "a.png" : "a.jpg";
+    if (c.jpegHead.empty()) {
+      Picture made = MakePicture(Kind::kRgb24, c.width, c.height);
+      FreeImage_SetDotsPerMeterX(made.get(), c.dotsPerMetreX);
+      FreeImage_SetDotsPerMeterY(made.get(), c.dotsPerMetreY);
+      WritePicture(made.get(), dir / input);
+    } else {
+      const std::string jpeg = PictureBytes(Kind::kRgb24, c.width, c.height, ".jpg");
+      ASSERT_EQ(jpeg.substr(2, 4), std::string("\xFF\xE0\0\x10", 4));
+      WriteBytes(dir / input, jpeg.substr(0, 2) + c.jpegHead + jpeg.substr(20));
+    }
+    Picture source = ReadPicture(dir / input);
     ASSERT_TRUE(source);
     ASSERT_EQ(FreeImage_GetDotsPerMeterX(source.get()), c.dotsPerMetreX);
     ASSERT_EQ(FreeImage_GetDotsPerMeterY(source.get()), c.dotsPerMetreY);
+    // A load of the header alone finds the same resolution.
+    Picture header(FreeImage_Load(FreeImage_GetFileType((dir / input).c_str(), 0),
+                                  (dir / input).c_str(), FIF_LOAD_NOPIXELS));
+    ASSERT_TRUE(header);
+    EXPECT_EQ(FreeImage_GetDotsPerMeterX(header.get()), c.dotsPerMetreX);
+    EXPECT_EQ(FreeImage_GetDotsPerMeterY(header.get()), c.dotsPerMetreY);
 
     Names args = c.size;
-    for (const char* name : {"a.png", "l.png", "r.png"}) {
+    for (const std::string& name : {input, std::string("l.png"), std::string("r.png")}) {
       args.push_back(name);
     }
     ExpectSaveOutcome(RunIn(dir, args), "");
-    EXPECT_EQ(ListDir(dir.path()), SortedNames({"a.png", "l.png", "r.png"}));
+    EXPECT_EQ(ListDir(dir.path()), SortedNames({input, "l.png", "r.png"}));
     if (c.size[0] == "-h" || c.size[0] == "-H") {
       ExpectWritten(dir, source.get(), {"l.png", 0, 0, c.width, c.first});
       ExpectWritten(dir, source.get(), {"r.png", 0, c.first, c.width, c.height - c.first});

@@ -433,8 +433,7 @@ TEST(ExifRewriteTest, JpegPiecesCarryNoPreviewOfTheWholePicture) {
   ASSERT_TRUE(loaded);
   EXPECT_EQ(FreeImage_GetThumbnail(loaded.get()), nullptr);
 
-  // The block says the picture is stored sideways (orientation 6): its top quarter as shown is
-  // the stored left quarter.
+  // The block says the picture is stored sideways: its top quarter shown is the left one stored.
   ExpectSaveOutcome(RunIn(dir, {"-h", "25%", "in.jpg", "left.jpg", "rest.jpg"}), "");
   for (const auto& [name, width] : {std::pair{"left.jpg", 500u}, std::pair{"rest.jpg", 1500u}}) {
     SCOPED_TRACE(name);

@@ -13,7 +13,6 @@
 #include <gtest/gtest.h>
 
 #include "platform/platform.h"
-#include "support/crafted_bytes.h"
 #include "support/e2e_helpers.h"
 
 namespace testing_support {
@@ -101,12 +100,6 @@ TEST(PieceWritersE2ETest, ManyCoresWriteWhatOneCoreWrites) {
     commands.push_back({"-g", "2", "2", name});
     commands.push_back({"-w", "50%", name, "left.jpg", "right.jpg"});
   }
-  // A phone photo stored sideways: its pieces are cut across the stored rows as they arrive.
-  inputs.emplace_back(
-      "photo-turned.jpg",
-      JpegWithExif(LittleEndian(1, 2) + ExifEntry(0x0112, kShort, 1, 6) + LittleEndian(0, 4),
-                   PictureBytes(Kind::kRgb24, 640, 400, ".jpg")));
-  commands.push_back({"-w", "30%", "photo-turned.jpg", "left.png", "right.jpg"});
   for (const std::vector<std::string>& args : commands) {
     SCOPED_TRACE(DescribeArgs(args));
     std::vector<std::vector<std::string>> left;  // by each run: its exit code and messages, files

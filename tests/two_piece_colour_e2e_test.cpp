@@ -1,13 +1,16 @@
-// The two-piece cut run for real on depths and colour: conversions only where the output
-// format needs them, colour profiles, alpha, and the quality and colour of JPEG pieces.
+// Cuts run for real on depths and colour: conversions only where the output format needs them,
+// colour profiles, alpha, gamma, the quality and colour of JPEG pieces, and photos stored sideways.
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "cutter/picture_orientation.h"
 #include "support/crafted_bytes.h"
 #include "support/e2e_helpers.h"
 #include "support/pictures.h"
@@ -226,32 +229,26 @@ TEST(TwoPieceCutE2ETest, PiecesKeepTheColourProfileThroughConversions) {
 // A PNG whose gamma is not the usual 1/2.2: PNG pieces keep its samples and colour chunks as
 // stored; JPEG pieces get the corrected samples, and so the bytes, they always had.
 TEST(TwoPieceCutE2ETest, PngGammaIsKeptInPngPiecesAndAppliedInOthers) {
-  std::string primaries;  // white, red, green and blue of Adobe RGB
-  for (uint32_t v : {31270, 32900, 64000, 33000, 21000, 71000, 15000, 6000}) {
-    primaries += BigEndian(v, 4);
-  }
-  for (const uint32_t gamma : {100000U, 55556U}) {
-    for (Kind kind : {Kind::kRgb24, Kind::kRgba16}) {
-      SCOPED_TRACE(std::to_string(gamma) + " kind " + std::to_string(static_cast<int>(kind)));
-      TempDir dir;
-      const std::string bytes = PictureBytes(kind, 24, 10, ".png", 0);
-      const std::string colour =
-          PngChunk("gAMA", BigEndian(gamma, 4)) + PngChunk("cHRM", primaries);
-      WriteBytes(dir / "a.png", bytes.substr(0, 33) + colour + bytes.substr(33));
-      ExpectSaveOutcome(RunIn(dir, {"-w", "9", "a.png", "l.png", "r.jpg"}), "");
-
-      Picture stored(FreeImage_Load(FIF_PNG, (dir / "a.png").c_str(), PNG_IGNOREGAMMA));
-      Picture piece(FreeImage_Load(FIF_PNG, (dir / "l.png").c_str(), PNG_IGNOREGAMMA));
-      ASSERT_TRUE(stored && piece);
-      std::string why;
-      EXPECT_TRUE(SameAsArea(piece.get(), stored.get(), 0, 0, &why)) << why;
-      EXPECT_NE(ReadBytes(dir / "l.png").find(colour), std::string::npos);
-
-      Picture corrected(FreeImage_Load(FIF_PNG, (dir / "a.png").c_str(), 0));
-      Picture right = CopyRectangle(corrected.get(), 9, 0, 24, 10);
-      ASSERT_TRUE(SavePicture(right.get(), (dir / "today.jpg").c_str(), 100, {FIF_PNG}));
-      EXPECT_EQ(ReadBytes(dir / "r.jpg"), ReadBytes(dir / "today.jpg"));
-    }
+  const std::string adobeRgb =  // white, red, green and blue
+      BigEndian(31270, 4) + BigEndian(32900, 4) + BigEndian(64000, 4) + BigEndian(33000, 4) +
+      BigEndian(21000, 4) + BigEndian(71000, 4) + BigEndian(15000, 4) + BigEndian(6000, 4);
+  for (const auto& [gamma, kind] : {std::pair{100000U, Kind::kRgb24}, {55556U, Kind::kRgba16}}) {
+    SCOPED_TRACE(gamma);
+    TempDir dir;
+    const std::string bytes = PictureBytes(kind, 24, 10, ".png");
+    const std::string chunks = PngChunk("gAMA", BigEndian(gamma, 4)) + PngChunk("cHRM", adobeRgb);
+    WriteBytes(dir / "a.png", bytes.substr(0, 33) + chunks + bytes.substr(33));
+    ExpectSaveOutcome(RunIn(dir, {"-w", "9", "a.png", "l.png", "r.jpg"}), "");
+    Picture stored(FreeImage_Load(FIF_PNG, (dir / "a.png").c_str(), PNG_IGNOREGAMMA));
+    Picture piece(FreeImage_Load(FIF_PNG, (dir / "l.png").c_str(), PNG_IGNOREGAMMA));
+    std::string why;
+    EXPECT_TRUE(SameAsArea(piece.get(), stored.get(), 0, 0, &why)) << why;
+    EXPECT_NE(ReadBytes(dir / "l.png").find(chunks), std::string::npos);
+    // What the library's corrected load gave the JPEG piece before.
+    Picture corrected(FreeImage_Load(FIF_PNG, (dir / "a.png").c_str(), 0));
+    Picture right = CopyRectangle(corrected.get(), 9, 0, 24, 10);
+    ASSERT_TRUE(SavePicture(right.get(), (dir / "before.jpg").c_str(), 100, {FIF_PNG}));
+    EXPECT_EQ(ReadBytes(dir / "r.jpg"), ReadBytes(dir / "before.jpg"));
   }
 }
 
@@ -354,6 +351,37 @@ std::string SamplingOf(const std::string& jpeg) {
   return "no frame";
 }
 
+// The peak signal-to-noise ratio of `piece` against the area of `whole` at (left, top), in dB
+// over the red, green and blue of every pixel; above 140 when they are equal.
+double Psnr(FIBITMAP* piece, FIBITMAP* whole, unsigned left, unsigned top) {
+  double squares = 0;
+  const unsigned width = FreeImage_GetWidth(piece), height = FreeImage_GetHeight(piece);
+  for (unsigned y = 0; y < height; ++y) {
+    for (unsigned x = 0; x < width; ++x) {
+      const uint32_t a = PixelAt(piece, x, y), b = PixelAt(whole, left + x, top + y);
+      for (int shift : {0, 8, 16}) {
+        const double d = double((a >> shift) & 0xFF) - double((b >> shift) & 0xFF);
+        squares += d * d;
+      }
+    }
+  }
+  return 10 * std::log10(255.0 * 255.0 * 3 * width * height / std::max(squares, 1e-9));
+}
+
+// Colour that changes over a few pixels, as in a photo, unlike MakePicture's pixel noise.
+Picture SmoothPicture(unsigned width, unsigned height) {
+  Picture picture(FreeImage_Allocate(static_cast<int>(width), static_cast<int>(height), 24));
+  for (unsigned y = 0; y < height; ++y) {
+    BYTE* line = FreeImage_GetScanLine(picture.get(), static_cast<int>(y));
+    for (unsigned x = 0; x < width; ++x) {
+      line[3 * x + FI_RGBA_RED] = static_cast<BYTE>(128 + 100 * std::sin(x / 5.0 + y / 9.0));
+      line[3 * x + FI_RGBA_GREEN] = static_cast<BYTE>(128 + 60 * std::cos(y / 4.0));
+      line[3 * x + FI_RGBA_BLUE] = static_cast<BYTE>(128 + 100 * std::sin(x / 3.0 - y / 7.0));
+    }
+  }
+  return picture;
+}
+
 // JPEG pieces keep the colour their source had: its own sampling, 4:4:4 from another format at
 // quality 90 or more; explicit writer bits in -oq are the user's.
 TEST(TwoPieceCutE2ETest, JpegPiecesKeepTheSourcesColour) {
@@ -385,6 +413,85 @@ TEST(TwoPieceCutE2ETest, JpegPiecesKeepTheSourcesColour) {
       Picture piece = ReadPicture(dir / name);
       ASSERT_TRUE(piece) << name;
       EXPECT_GE(Psnr(piece.get(), source.get(), name[0] == 'l' ? 0 : 48, 0), c.leastPsnr) << name;
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Photos stored sideways with an EXIF orientation: every piece shows what the same rectangle of
+// the photo shows, in a viewer that obeys the tag.
+
+// `picture` as a viewer shows it, turned by the library's own rotations and flips (of a 32-bit
+// copy: its 24-bit rotation reads misaligned words).
+Picture Displayed(FIBITMAP* picture, unsigned orientation) {
+  const double quarters[] = {0, 0, 180, 0, 270, 270, 270, 90};
+  const Picture wide(FreeImage_ConvertTo32Bits(picture));
+  Picture shown(FreeImage_Rotate(wide.get(), quarters[orientation - 1]));
+  if (orientation == 2 || orientation == 5) {
+    FreeImage_FlipHorizontal(shown.get());
+  }
+  if (orientation == 4 || orientation == 7) {
+    FreeImage_FlipVertical(shown.get());
+  }
+  return shown;
+}
+
+TEST(ShownPictureE2ETest, PiecesShowTheirRectangleOfThePhotoAsShown) {
+  // Stored 251 x 213 at 100 dpi across and 200 dpi down.
+  constexpr unsigned kAcross = 3937, kDown = 7874;
+  Picture stored = SmoothPicture(251, 213);
+  FreeImage_SetDotsPerMeterX(stored.get(), kAcross);
+  FreeImage_SetDotsPerMeterY(stored.get(), kDown);
+  TempDir made;
+  WritePicture(stored.get(), made / "photo.jpg", 95);
+  const std::string jpeg = ReadBytes(made / "photo.jpg");
+
+  for (unsigned orientation = 1; orientation <= 8; ++orientation) {
+    const bool turned = orientation >= 5;
+    const std::string photo = JpegWithExif(
+        LittleEndian(1, 2) + ExifEntry(0x0112, kShort, 1, orientation) + LittleEndian(0, 4), jpeg);
+    WriteBytes(made / "photo.jpg", photo);
+    Picture source = ReadPicture(made / "photo.jpg");
+    ASSERT_TRUE(source);
+    const Picture shown = Displayed(source.get(), orientation);
+    // Each job, and its pieces' rectangles of the photo as shown (w x h, dpi as stored swapped).
+    const int64_t w = turned ? 213 : 251, h = turned ? 251 : 213, across = turned ? 200 : 100;
+    auto tile = [&](int r, int c) {
+      return std::pair{
+          TileName("photo", r + 1, c + 1, ".jpg"),
+          PictureRectangle{c * (w / 3), r * (h / 2), (c + 1) * (w / 3), (r + 1) * (h / 2)}};
+    };
+    using Pieces = std::vector<std::pair<std::string, PictureRectangle>>;
+    const std::pair<Names, Pieces> jobs[] = {
+        {{"-w", "30%", "photo.jpg", "left.jpg", "right.png"},
+         {{"left.jpg", {0, 0, w * 3 / 10, h}}, {"right.png", {w * 3 / 10, 0, w, h}}}},
+        {{"-h", "45%", "photo.jpg", "top.jpg", "bottom.jpg"},
+         {{"top.jpg", {0, 0, w, h * 45 / 100}}, {"bottom.jpg", {0, h * 45 / 100, w, h}}}},
+        {{"-g", "2", "3", "photo.jpg"},
+         {tile(0, 0), tile(0, 1), tile(0, 2), tile(1, 0), tile(1, 1), tile(1, 2)}},
+        {{"-w", "1in", "photo.jpg", "left.bmp"}, {{"left.bmp", {0, 0, across, h}}}},
+        {{"-h", "2.54cm", "photo.jpg", "top.png"}, {{"top.png", {0, 0, w, 300 - across}}}},
+    };
+    for (const auto& [args, pieces] : jobs) {
+      SCOPED_TRACE("orientation " + std::to_string(orientation) + " " + DescribeArgs(args));
+      TempDir dir;
+      WriteBytes(dir / "photo.jpg", photo);
+      ExpectSaveOutcome(RunIn(dir, args), "");
+      for (const auto& [name, r] : pieces) {
+        SCOPED_TRACE(name);
+        // A JPEG piece is its stored rectangle with the tag; others are turned upright, exactly.
+        const bool jpg = name.ends_with(".jpg");
+        Picture piece = ReadPicture(dir / name);
+        ASSERT_TRUE(piece);
+        EXPECT_EQ(OrientationOf(piece.get()), jpg ? orientation : 1);
+        EXPECT_EQ(FreeImage_GetDotsPerMeterX(piece.get()), turned && !jpg ? kDown : kAcross);
+        Picture piecesShown = Displayed(piece.get(), OrientationOf(piece.get()));
+        ASSERT_EQ(FreeImage_GetWidth(piecesShown.get()), r.right - r.left);
+        ASSERT_EQ(FreeImage_GetHeight(piecesShown.get()), r.bottom - r.top);
+        EXPECT_GT(Psnr(piecesShown.get(), shown.get(), static_cast<unsigned>(r.left),
+                       static_cast<unsigned>(r.top)),
+                  jpg ? 30 : 140);
+      }
     }
   }
 }

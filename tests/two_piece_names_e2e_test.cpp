@@ -152,13 +152,12 @@ TEST(TwoPieceCutE2ETest, PhysicalSizesFollowTheStoredResolution) {
                  std::to_string(c.dotsPerMetreY));
     TempDir dir;
     const std::string input = c.jpegHead.empty() ? "a.png" : "a.jpg";
-    if (c.jpegHead.empty()) {
-      Picture made = MakePicture(Kind::kRgb24, c.width, c.height);
-      FreeImage_SetDotsPerMeterX(made.get(), c.dotsPerMetreX);
-      FreeImage_SetDotsPerMeterY(made.get(), c.dotsPerMetreY);
-      WritePicture(made.get(), dir / input);
-    } else {
-      const std::string jpeg = PictureBytes(Kind::kRgb24, c.width, c.height, ".jpg");
+    Picture made = MakePicture(Kind::kRgb24, c.width, c.height);
+    FreeImage_SetDotsPerMeterX(made.get(), c.dotsPerMetreX);
+    FreeImage_SetDotsPerMeterY(made.get(), c.dotsPerMetreY);
+    WritePicture(made.get(), dir / input);
+    if (!c.jpegHead.empty()) {  // in place of the writer's JFIF block
+      const std::string jpeg = ReadBytes(dir / input);
       ASSERT_EQ(jpeg.substr(2, 4), std::string("\xFF\xE0\0\x10", 4));
       WriteBytes(dir / input, jpeg.substr(0, 2) + c.jpegHead + jpeg.substr(20));
     }
@@ -166,13 +165,6 @@ TEST(TwoPieceCutE2ETest, PhysicalSizesFollowTheStoredResolution) {
     ASSERT_TRUE(source);
     ASSERT_EQ(FreeImage_GetDotsPerMeterX(source.get()), c.dotsPerMetreX);
     ASSERT_EQ(FreeImage_GetDotsPerMeterY(source.get()), c.dotsPerMetreY);
-    // A load of the header alone finds the same resolution.
-    Picture header(FreeImage_Load(FreeImage_GetFileType((dir / input).c_str(), 0),
-                                  (dir / input).c_str(), FIF_LOAD_NOPIXELS));
-    ASSERT_TRUE(header);
-    EXPECT_EQ(FreeImage_GetDotsPerMeterX(header.get()), c.dotsPerMetreX);
-    EXPECT_EQ(FreeImage_GetDotsPerMeterY(header.get()), c.dotsPerMetreY);
-
     Names args = c.size;
     for (const std::string& name : {input, std::string("l.png"), std::string("r.png")}) {
       args.push_back(name);

@@ -65,9 +65,7 @@ std::string PictureBytes(Kind kind, unsigned width, unsigned height, const std::
 }
 
 std::string JpegWithApp1(const std::string& block, std::string jpeg) {
-  if (jpeg.empty()) {
-    jpeg = PictureBytes(Kind::kRgb24, 16, 16, ".jpg");
-  }
+  jpeg = jpeg.empty() ? PictureBytes(Kind::kRgb24, 16, 16, ".jpg") : jpeg;
   return jpeg.substr(0, 2) + Segment('\xE1', block) + jpeg.substr(2);
 }
 

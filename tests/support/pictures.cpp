@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cmath>
 #include <cstring>
 
 namespace testing_support {
@@ -178,34 +176,6 @@ bool SameAsArea(FIBITMAP* piece, FIBITMAP* whole, unsigned left, unsigned top, s
     }
   }
   return true;
-}
-
-double Psnr(FIBITMAP* piece, FIBITMAP* whole, unsigned left, unsigned top) {
-  double squares = 0;
-  const unsigned width = FreeImage_GetWidth(piece), height = FreeImage_GetHeight(piece);
-  for (unsigned y = 0; y < height; ++y) {
-    for (unsigned x = 0; x < width; ++x) {
-      const uint32_t a = PixelAt(piece, x, y), b = PixelAt(whole, left + x, top + y);
-      for (int shift : {0, 8, 16}) {
-        const double d = double((a >> shift) & 0xFF) - double((b >> shift) & 0xFF);
-        squares += d * d;
-      }
-    }
-  }
-  return 10 * std::log10(255.0 * 255.0 * 3 * width * height / std::max(squares, 1e-9));
-}
-
-Picture SmoothPicture(unsigned width, unsigned height) {
-  Picture picture(FreeImage_Allocate(static_cast<int>(width), static_cast<int>(height), 24));
-  for (unsigned y = 0; y < height; ++y) {
-    BYTE* line = FreeImage_GetScanLine(picture.get(), static_cast<int>(y));
-    for (unsigned x = 0; x < width; ++x) {
-      line[3 * x + FI_RGBA_RED] = static_cast<BYTE>(128 + 100 * std::sin(x / 5.0 + y / 9.0));
-      line[3 * x + FI_RGBA_GREEN] = static_cast<BYTE>(128 + 60 * std::cos(y / 4.0));
-      line[3 * x + FI_RGBA_BLUE] = static_cast<BYTE>(128 + 100 * std::sin(x / 3.0 - y / 7.0));
-    }
-  }
-  return picture;
 }
 
 }  // namespace testing_support

@@ -37,11 +37,4 @@ uint32_t PixelAt(FIBITMAP* picture, unsigned x, unsigned y);
 // pixel (sample by sample for 16 bits per channel); on a difference, `why` tells where.
 bool SameAsArea(FIBITMAP* piece, FIBITMAP* whole, unsigned left, unsigned top, std::string* why);
 
-// The peak signal-to-noise ratio of `piece` against the area of `whole` at (left, top), in dB
-// over the red, green and blue of every pixel; above 140 when they are equal.
-double Psnr(FIBITMAP* piece, FIBITMAP* whole, unsigned left, unsigned top);
-
-// Colour that changes over a few pixels, as in a photo, unlike MakePicture's pixel noise.
-Picture SmoothPicture(unsigned width, unsigned height);
-
 }  // namespace testing_support

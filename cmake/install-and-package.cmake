@@ -8,7 +8,7 @@ include(GNUInstallDirs)
 find_program(GZIP_PROGRAM gzip REQUIRED)
 # The page names the project's version, filled in here.
 set(DOLVANE_MAN_PAGE ${CMAKE_CURRENT_BINARY_DIR}/dolvane.1)
-configure_file(${CMAKE_CURRENT_SOURCE_DIR}/doc/dolvane.1 ${DOLVANE_MAN_PAGE} @ONLY)
+configure_file(${CMAKE_CURRENT_SOURCE_DIR}/doc/dolvane.1.in ${DOLVANE_MAN_PAGE} @ONLY)
 set(DOLVANE_MAN_PAGE_GZ ${CMAKE_CURRENT_BINARY_DIR}/dolvane.1.gz)
 add_custom_command(OUTPUT ${DOLVANE_MAN_PAGE_GZ}
   COMMAND ${GZIP_PROGRAM} -9 -n -c ${DOLVANE_MAN_PAGE} > ${DOLVANE_MAN_PAGE_GZ}

@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "cutter/picture_files.h"
+#include "cutter/pictures/picture_loading.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {

@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "cutter/picture_files.h"
+#include "cutter/pictures/picture_library.h"
 
 namespace {
 

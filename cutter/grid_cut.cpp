@@ -1,3 +1,4 @@
+// Cutting a picture into a grid of equal tiles, named by row and column.
 #include "cutter/grid_cut.h"
 
 #include <cstdint>
@@ -7,8 +8,7 @@
 #include <new>
 #include <vector>
 
-#include "cutter/picture_files.h"
-#include "cutter/picture_orientation.h"
+#include "cutter/pictures/picture_geometry.h"
 #include "cutter/piece_cut.h"
 #include "cutter/piece_writers.h"
 #include "platform/platform.h"

@@ -1,3 +1,4 @@
+// The engine both cuts run on: loading, laying out and writing the pieces as rows arrive.
 #include "cutter/piece_cut.h"
 
 #include <algorithm>
@@ -5,6 +6,9 @@
 #include <new>
 #include <utility>
 
+#include "cutter/pictures/encoded_picture.h"
+#include "cutter/pictures/picture_copies.h"
+#include "cutter/pictures/picture_encoding.h"
 #include "util/messages.h"
 
 namespace {

@@ -12,8 +12,7 @@
 #include <functional>
 #include <memory>
 
-#include "cutter/picture_files.h"
-#include "cutter/picture_orientation.h"
+#include "cutter/pictures/picture_loading.h"
 #include "cutter/piece_writers.h"
 #include "platform/platform.h"
 

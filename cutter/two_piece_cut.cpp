@@ -1,10 +1,12 @@
+// Cutting a picture in two at a size: a first piece and the rest.
 #include "cutter/two_piece_cut.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 
-#include "cutter/picture_files.h"
+#include "cutter/pictures/picture_formats.h"
+#include "cutter/pictures/picture_geometry.h"
 #include "cutter/piece_cut.h"
 #include "cutter/size_measures.h"
 #include "util/messages.h"

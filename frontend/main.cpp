@@ -1,7 +1,7 @@
 // Entry: one command line, one command, one exit code.
 #include "frontend/main.h"
 
-#include "cutter/picture_files.h"
+#include "cutter/pictures/picture_library.h"
 #include "frontend/command_line.h"
 #include "frontend/dispatch.h"
 #include "util/messages.h"

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <memory>
 
-#include "cutter/exif_rewrite.h"
+#include "cutter/pictures/exif_rewrite.h"
 #include "fuzz/fuzz_check.h"
 
 namespace {

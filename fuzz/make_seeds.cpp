@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "cutter/picture_files.h"
+#include "cutter/pictures/picture_library.h"
 #include "tests/support/crafted_bytes.h"
 
 namespace {

@@ -11,9 +11,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "cutter/exif_rewrite.h"
-#include "cutter/picture_files.h"
-#include "cutter/picture_limits.h"
+#include "cutter/pictures/exif_rewrite.h"
+#include "cutter/pictures/picture_library.h"
+#include "cutter/pictures/picture_limits.h"
 #include "fuzz/fuzz_check.h"
 
 namespace fuzz {

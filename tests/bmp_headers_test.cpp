@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "cutter/picture_files.h"
+#include "cutter/pictures/picture_loading.h"
 #include "support/crafted_bytes.h"
 #include "support/e2e_helpers.h"
 

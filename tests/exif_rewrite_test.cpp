@@ -1,6 +1,6 @@
 // The EXIF block of a JPEG piece: crafted blocks rebuilt or refused, read back by a reader of
 // the tests' own, and one picture cut by the real program.
-#include "cutter/exif_rewrite.h"
+#include "cutter/pictures/exif_rewrite.h"
 
 #include <cstdint>
 #include <functional>

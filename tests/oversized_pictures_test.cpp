@@ -8,7 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include "cutter/picture_limits.h"
+#include "cutter/pictures/picture_formats.h"
+#include "cutter/pictures/picture_limits.h"
 #include "support/crafted_bytes.h"
 #include "support/e2e_helpers.h"
 #include "support/run_program.h"

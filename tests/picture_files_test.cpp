@@ -1,4 +1,6 @@
-#include "cutter/picture_files.h"
+#include "cutter/pictures/picture_copies.h"
+#include "cutter/pictures/picture_encoding.h"
+#include "cutter/pictures/picture_loading.h"
 
 #include <gtest/gtest.h>
 

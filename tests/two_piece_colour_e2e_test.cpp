@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
-#include "cutter/picture_orientation.h"
+#include "cutter/pictures/picture_copies.h"
+#include "cutter/pictures/picture_encoding.h"
+#include "cutter/pictures/picture_geometry.h"
 #include "support/crafted_bytes.h"
 #include "support/e2e_helpers.h"
 #include "support/pictures.h"

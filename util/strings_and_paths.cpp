@@ -1,3 +1,4 @@
+// Routines on single texts and on the parts of a file path.
 #include "util/strings_and_paths.h"
 
 #include <cstddef>
@@ -32,6 +33,15 @@ char* StrDup(const char* text) {
     FatalMessageF("out of memory");
   }
   std::memcpy(copy, text, length + 1);
+  return copy;
+}
+
+std::unique_ptr<char[]> StrDupOrNull(const char* text) {
+  const size_t size = std::strlen(text) + 1;
+  std::unique_ptr<char[]> copy(new (std::nothrow) char[size]);
+  if (copy) {
+    std::memcpy(copy.get(), text, size);
+  }
   return copy;
 }
 

@@ -7,8 +7,13 @@
 // buffer never allocate: the caller sizes the buffer as each routine states.
 #pragma once
 
+#include <memory>
+
 // A new owned copy of `text`. Ends the process with "out of memory" when no storage is left.
 char* StrDup(const char* text);
+
+// The same copy for a routine that reports running out itself: null when no storage is left.
+std::unique_ptr<char[]> StrDupOrNull(const char* text);
 
 // Copies `source` with its terminator into `destination`, which holds limit + 1 bytes, and
 // returns `destination`. A source longer than `limit` (so any source when limit is negative)

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "cutter/picture_files.h"
+#include "cutter/pictures/picture_library.h"
 
 namespace testing_support {
 

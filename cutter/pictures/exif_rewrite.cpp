@@ -1,4 +1,5 @@
-#include "cutter/exif_rewrite.h"
+// Rebuilding the EXIF block of a JPEG piece for the piece alone.
+#include "cutter/pictures/exif_rewrite.h"
 
 #include <cstring>
 #include <memory>

@@ -1,13 +1,24 @@
-// A picture as it is shown. Cameras and phones store a portrait photo sideways and say in its EXIF
-// Orientation how to turn and mirror it for showing; every viewer obeys, so every size, position
-// and name a user gives is one of the picture as shown.
+// A picture's geometry, as stored and as shown, and the turn from one to the other.
+// Cameras and phones store a portrait photo sideways and say in its EXIF Orientation how to turn
+// and mirror it for showing; every viewer obeys, so every size, position and name a user gives is
+// one of the picture as shown.
 #pragma once
 
 #include <FreeImage.h>
 
 #include <cstdint>
 
-#include "cutter/picture_files.h"
+#include "cutter/pictures/picture_library.h"
+
+// What a cut is laid out by: a picture's size and the resolution stored in it, and how it is
+// turned for showing (its EXIF orientation, 1 when it is shown as stored).
+struct PictureGeometry {
+  unsigned width = 0, height = 0;
+  unsigned dotsPerMetreX = 0, dotsPerMetreY = 0;
+  unsigned orientation = 1;
+};
+
+PictureGeometry GeometryOf(FIBITMAP* picture);
 
 // A rectangle of a picture, right and bottom excluded.
 struct PictureRectangle {

@@ -1,4 +1,5 @@
-#include "cutter/png_gamma.h"
+// The samples of a PNG with a gamma, corrected for showing as libpng corrects them.
+#include "cutter/pictures/png_gamma.h"
 
 #include <algorithm>
 #include <cmath>

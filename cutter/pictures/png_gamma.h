@@ -5,7 +5,7 @@
 
 #include <FreeImage.h>
 
-#include "cutter/picture_files.h"
+#include "cutter/pictures/picture_library.h"
 
 // Whether `picture` holds a PNG's stored samples that its gamma asks to correct before they are
 // shown on a display of gamma 2.2 (those of a file gamma near 1/2.2 need nothing).

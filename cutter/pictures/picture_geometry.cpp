@@ -1,8 +1,11 @@
-#include "cutter/picture_orientation.h"
+// A picture's geometry, as stored and as shown, and the turn from one to the other.
+#include "cutter/pictures/picture_geometry.h"
 
 #include <cstddef>
 #include <cstring>
 #include <utility>
+
+#include "cutter/pictures/picture_copies.h"
 
 namespace {
 
@@ -41,6 +44,12 @@ void CopyRun(const BYTE* from, std::ptrdiff_t step, BYTE* to, unsigned count, si
 }
 
 }  // namespace
+
+PictureGeometry GeometryOf(FIBITMAP* picture) {
+  return {FreeImage_GetWidth(picture), FreeImage_GetHeight(picture),
+          FreeImage_GetDotsPerMeterX(picture), FreeImage_GetDotsPerMeterY(picture),
+          OrientationOf(picture)};
+}
 
 unsigned OrientationOf(FIBITMAP* picture) {
   FITAG* tag = nullptr;

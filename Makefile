@@ -65,7 +65,11 @@ check-races: sanitize-build tsan-build
 	$(TSAN_ENV) tests/run-under-load $(TSAN_BUILD) -j $(JOBS) -R '$(RACE_TESTS)' \
 	  --repeat until-fail:$(RACE_REPEATS)
 
-demo: build
+# The picture library, the program and the demo's picture maker alone: no test is built.
+demo: deps
+	scripts/build-freeimage $(BUILD)
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j $(JOBS) --target dolvane dolvane_demo_picture
 	scripts/demo $(BUILD)
 
 # Only the program, its manual page and the package's changelog are built in $(REL_BUILD)

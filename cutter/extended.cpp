@@ -1,3 +1,4 @@
+// Real numbers with a 64-bit significand, computed in software.
 #include "cutter/extended.h"
 
 #include <bit>

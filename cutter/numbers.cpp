@@ -1,3 +1,4 @@
+// Reading numbers out of command-line texts.
 #include "cutter/numbers.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// Writing a command's pieces on several cores, in the command's order.
 #include "cutter/piece_writers.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// Turning size texts into pixel counts.
 #include "cutter/size_measures.h"
 
 #include "cutter/extended.h"

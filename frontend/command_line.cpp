@@ -1,3 +1,4 @@
+// Splitting the raw command line into tokens.
 #include "frontend/command_line.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// Reading the tokens of a command line into one command, and running it.
 #include "frontend/dispatch.h"
 
 #include <cstdio>

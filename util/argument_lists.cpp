@@ -1,3 +1,4 @@
+// Routines on lists of arguments: options out of a counted list, fields out of a line.
 #include "util/argument_lists.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// Comparisons that ignore the case of the ASCII letters only.
 #include "util/ascii_case.h"
 
 #include <cstdint>

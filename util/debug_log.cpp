@@ -1,3 +1,4 @@
+// A debug log: plain and time-stamped lines appended to a text file.
 #include "util/debug_log.h"
 
 #include <cstdarg>

@@ -1,3 +1,4 @@
+// Routines that reach outside the process: paths, directories and other programs.
 #include "util/files_and_processes.h"
 
 #include <cstring>

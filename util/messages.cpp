@@ -1,3 +1,4 @@
+// Message boxes and fatal errors.
 #include "util/messages.h"
 
 #include <cstdarg>

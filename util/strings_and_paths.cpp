@@ -26,16 +26,6 @@ const char* Separator(const char* path) {
 
 }  // namespace
 
-char* StrDup(const char* text) {
-  size_t length = std::strlen(text);
-  char* copy = new (std::nothrow) char[length + 1];
-  if (copy == nullptr) {
-    FatalMessageF("out of memory");
-  }
-  std::memcpy(copy, text, length + 1);
-  return copy;
-}
-
 std::unique_ptr<char[]> StrDupOrNull(const char* text) {
   const size_t size = std::strlen(text) + 1;
   std::unique_ptr<char[]> copy(new (std::nothrow) char[size]);
@@ -43,6 +33,14 @@ std::unique_ptr<char[]> StrDupOrNull(const char* text) {
     std::memcpy(copy.get(), text, size);
   }
   return copy;
+}
+
+char* StrDup(const char* text) {
+  std::unique_ptr<char[]> copy = StrDupOrNull(text);
+  if (!copy) {
+    FatalMessageF("out of memory");
+  }
+  return copy.release();
 }
 
 char* StrCpyN(char* destination, const char* source, int limit) {

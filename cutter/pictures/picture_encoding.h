@@ -17,9 +17,8 @@
 // A piece of a cut takes disk space only at its turn, once every piece before it is in place:
 // so pieces take it in the cut's order, whatever order they are encoded in. `turn` tells whether
 // the turn has come, and with `wait` true waits for it (false then: the cut was abandoned, and
-// the encoding fails); without one, the turn has come. A piece encoded at its turn goes straight
-// into its temporary file; any other is held in memory, and when it grows past 1 MiB goes on in
-// its temporary file once its turn has come.
+// the encoding fails); without one, the turn has come. Where the bytes wait meanwhile:
+// EncodedPicture::Encode.
 //
 // A picture whose depth the format cannot hold is converted first, keeping its colour profile:
 // transparency is flattened onto white, other 32-bit pictures lose their fourth channel and 16
